@@ -1,0 +1,75 @@
+// Transfers, size queries, initialisation, firmware version and cancel.
+#include "exports/export.h"
+#include "transport/exchange.h"
+#include "transport/protocol_commands.h"
+
+using namespace fpm::transport;
+
+FPM_EXPORT FPM_RESULT FPM_CALL SendDataTransaction(const unsigned char *block, unsigned char *buffer,
+                                                   uint32_t length, uint32_t timeout)
+{
+    return SendDataTransactionWithHandle(connectedHandle(), block, buffer, length, timeout);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL RecvDataTransaction(const unsigned char *block, unsigned char *buffer,
+                                                   uint32_t length, uint32_t timeout)
+{
+    return RecvDataTransactionWithHandle(connectedHandle(), block, buffer, length, timeout);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL SendDataTransactionWithHandle(FPM_HANDLE handle, const unsigned char *block,
+                                                             unsigned char *buffer, uint32_t length,
+                                                             uint32_t timeout)
+{
+    if (!block) return fpm::kFailure;
+    return transfer(handle, block, Direction::ToModule, buffer, length, timeout) ? fpm::kSuccess : fpm::kFailure;
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL RecvDataTransactionWithHandle(FPM_HANDLE handle, const unsigned char *block,
+                                                             unsigned char *buffer, uint32_t length,
+                                                             uint32_t timeout)
+{
+    if (!block) return fpm::kFailure;
+    return transfer(handle, block, Direction::FromModule, buffer, length, timeout) ? fpm::kSuccess : fpm::kFailure;
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL QuerySize(int32_t *width, int32_t *height)
+{
+    return querySize(connectedHandle(), SizeQueryKind::Plain, width, height);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL QuerySize_16(int32_t *width, int32_t *height)
+{
+    return querySize(connectedHandle(), SizeQueryKind::Force16, width, height);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL QuerySizeEx(int32_t *width, int32_t *height, unsigned char *bytesPerPixel)
+{
+    if (!bytesPerPixel) return fpm::kFailure;
+    return querySize(connectedHandle(), SizeQueryKind::Plain, width, height, bytesPerPixel);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL QuerySizeWithHandle(FPM_HANDLE handle, int32_t *width, int32_t *height)
+{
+    return querySize(handle, SizeQueryKind::WithHandle, width, height);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL QuerySizeWithHandle_16(FPM_HANDLE handle, int32_t *width, int32_t *height)
+{
+    return querySize(handle, SizeQueryKind::WithHandleDouble, width, height);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL InititalDevice(void) { return initializeDevice(connectedHandle()); }
+
+FPM_EXPORT FPM_RESULT FPM_CALL GetFirmwareVersion(int32_t offset, int32_t length, unsigned char *buffer)
+{
+    return getFirmwareVersion(connectedHandle(), offset, length, buffer);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL GetFirmwareVersionWithHandle(FPM_HANDLE handle, int32_t offset, int32_t length,
+                                                            unsigned char *buffer)
+{
+    return getFirmwareVersion(handle, offset, length, buffer);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL DoCancel(void) { return cancelCommand(); }

@@ -1,0 +1,31 @@
+// The diagnostic log: one line per event in ten rotating files in the folder
+// "SmartCard_Log" beside the calling executable.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace fpm::log {
+
+inline constexpr std::uint64_t kFileSizeLimit = 20480;
+// A line, line end included, is at most 255 characters; the date, time and separator
+// take 27 of them.
+inline constexpr std::size_t kMaxMessageLength = 228;
+
+// Fills the executable folder, the log folder and the ten file names and creates the
+// folder. False (and nothing prepared) when the executable's folder is too long to
+// hold the log paths.
+bool preparePaths();
+
+// Writes one line when the paths have been prepared; failures drop the line.
+void writeLine(std::string_view message, bool enabled = true);
+
+// "<prefix> : <reason>", the form of the exchange failure lines.
+void writeFailure(std::string_view prefix, std::string_view reason);
+
+// The file that the next line goes to (rotating when the newest is full); exposed for
+// the tools that read the log.
+std::u16string chooseFile();
+
+}  // namespace fpm::log

@@ -1,0 +1,34 @@
+// The module side of the seam to the operating system: find the host's disk
+// interfaces, open and close one, and carry one pass-through request to it.
+// Exactly one backend is linked into each build (Win32, Linux SG_IO, or the
+// virtual module).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "transport/pass_through_request.h"
+
+namespace fpm::device {
+
+using Handle = void *;
+
+// All bits set, as Windows' INVALID_HANDLE_VALUE.
+inline Handle invalidHandle() { return reinterpret_cast<Handle>(~std::uintptr_t{0}); }
+
+// Paths of the present disk interfaces in enumeration order, or nothing when the
+// host's device list cannot be obtained.
+std::optional<std::vector<std::u16string>> listInterfacePaths();
+
+// Opens a path for reading and writing; invalidHandle() on failure.
+Handle open(const std::u16string &path);
+
+// Closes a handle; false when the close failed (null, invalid or unknown handle).
+bool close(Handle handle);
+
+// Carries the request (input and output buffer, 80 bytes in the 32-bit build) and its
+// data phase to the handle. True when the host reported success.
+bool passThrough(Handle handle, transport::PassThroughRequest &request);
+
+}  // namespace fpm::device

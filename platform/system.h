@@ -1,0 +1,72 @@
+// The system side of the seam: clock, waits, worker threads, the executable's folder,
+// local time, and the few file operations the diagnostic log needs.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fpm::sys {
+
+// ---- Time --------------------------------------------------------------------------
+// Milliseconds of a monotonic process clock.
+std::uint64_t nowMs();
+
+// Sleeps until the clock reaches `deadlineMs`. When `cancel` is given, the sleep also
+// ends as soon as *cancel is non-zero (wakeSleepers() makes that immediate).
+// Returns false when it ended because of *cancel, true when the deadline came.
+bool sleepUntil(std::uint64_t deadlineMs, const std::atomic<std::uint8_t> *cancel = nullptr);
+
+// Wakes every sleepUntil() so that it re-reads its cancel flag.
+void wakeSleepers();
+
+// Tests replace the clock and the wait to run time-dependent code without sleeping.
+class TimeSource {
+public:
+    virtual ~TimeSource() = default;
+    virtual std::uint64_t nowMs() = 0;
+    virtual bool sleepUntil(std::uint64_t deadlineMs, const std::atomic<std::uint8_t> *cancel) = 0;
+    virtual void wakeSleepers() = 0;
+};
+// nullptr restores the real clock.
+void setTimeSource(TimeSource *source);
+
+struct LocalTime {
+    int year, month, day, hour, minute, second, millisecond;
+};
+LocalTime localTime();
+
+// ---- Threads -----------------------------------------------------------------------
+using WorkerEntry = void (*)(void *argument);
+// Starts a detached worker thread; returns an opaque non-null handle, or null on failure.
+void *startWorker(WorkerEntry entry, void *argument);
+
+// ---- Files -------------------------------------------------------------------------
+// Full path of the calling process's executable.
+std::u16string executablePath();
+// The separator of path components on this host.
+char16_t pathSeparator();
+
+void createDirectory(const std::u16string &path);  // failures ignored
+
+struct DirectoryEntry {
+    std::u16string name;
+    bool regular;  // a plain file: not hidden, system, temporary or a directory
+    std::uint64_t size;
+    std::int64_t modifiedSeconds;
+};
+// Entries of a folder in listing order, or nothing when it cannot be listed.
+std::optional<std::vector<DirectoryEntry>> listDirectory(const std::u16string &folder);
+
+bool deleteFile(const std::u16string &path);
+
+// Appends bytes to a file, creating it; no other writer may open it meanwhile.
+// False when the file cannot be opened.
+bool appendExclusive(const std::u16string &path, const std::string &bytes);
+
+// The host's ANSI code page on Windows; plain bytes (UTF-8) elsewhere.
+std::string toAnsi(const std::u16string &text);
+
+}  // namespace fpm::sys

@@ -1,0 +1,17 @@
+// The module's default answers, one group of commands per file.
+#pragma once
+
+#include "sim/virtual_module.h"
+
+namespace fpm::sim {
+
+// Size query, initialisation, firmware version, cancel.
+void installProtocolCommands(VirtualModule &module);
+
+// Every group, in the order the module's firmware knows them.
+inline void installCommandModels(VirtualModule &module)
+{
+    installProtocolCommands(module);
+}
+
+}  // namespace fpm::sim

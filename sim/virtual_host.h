@@ -1,0 +1,71 @@
+// The host's disks as the library sees them through the virtual device backend: any
+// number of virtual modules among decoy disks, opens that can be refused, and the record
+// of every request that reached a disk.
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "sim/virtual_module.h"
+
+namespace fpm::sim {
+
+inline const std::u16string kModulePath =
+    u"\\\\?\\usbstor#cdrom&ven_wexa&prod_finger_module&rev_1.00#7&2a8f1c3e&0&000001#"
+    u"{53f56308-b6bf-11d0-94f2-00a0c91efb8b}";
+inline const std::u16string kDecoyPath =
+    u"\\\\?\\usbstor#cdrom&ven_generic&prod_usb_cd-rom&rev_1.00#7&19ab22c1&0&000000#"
+    u"{53f56308-b6bf-11d0-94f2-00a0c91efb8b}";
+
+class VirtualHost {
+public:
+    static VirtualHost &instance();
+
+    // Removes every disk, open handle, recorded request and failure setting.
+    void reset();
+
+    // Adds a module disk (in enumeration order) and returns its firmware model.
+    VirtualModule &addModule(const std::u16string &path = kModulePath);
+    // Adds a disk that is not a module; requests to it fail.
+    void addDecoy(const std::u16string &path = kDecoyPath);
+    VirtualModule *module(const std::u16string &path = kModulePath);
+
+    void setDeviceListUnavailable(bool unavailable);
+    void refuseOpen(const std::u16string &path, bool refuse = true);
+
+    // Opens a disk as the library would (for the demo and the handle tests).
+    device::Handle open(const std::u16string &path);
+
+    std::vector<ReceivedRequest> requests() const;
+    std::vector<ReceivedRequest> requestsWithCode(std::uint8_t code) const;
+    void clearRequests();
+    std::size_t openHandleCount() const;
+
+    // The device backend's side.
+    std::optional<std::vector<std::u16string>> listPaths() const;
+    device::Handle openPath(const std::u16string &path);
+    bool closeHandle(device::Handle handle);
+    bool passThrough(device::Handle handle, void *requestRecord);
+
+private:
+    struct Disk {
+        std::u16string path;
+        std::unique_ptr<VirtualModule> module;  // null for a decoy
+        bool refuseOpen = false;
+    };
+    struct OpenHandle {
+        device::Handle handle;
+        std::size_t disk;
+    };
+
+    mutable std::mutex mutex_;
+    std::vector<Disk> disks_;
+    std::vector<OpenHandle> open_;
+    std::vector<ReceivedRequest> requests_;
+    bool listUnavailable_ = false;
+    std::uintptr_t nextHandle_ = 0x1000;
+};
+
+}  // namespace fpm::sim

@@ -1,0 +1,81 @@
+#include "sim/virtual_module.h"
+
+#include <algorithm>
+
+#include "sim/command_models.h"
+
+namespace fpm::sim {
+
+namespace {
+constexpr std::uint8_t kBusy = 3;
+constexpr std::uint8_t kUnknownCommand = 9;
+}  // namespace
+
+VirtualModule::VirtualModule()
+{
+    setFirmwareText("FPMODULE WA 1.03 2026-11-20");
+    installCommandModels(*this);
+}
+
+void VirtualModule::setFirmwareText(const std::string &text)
+{
+    firmwareRecord.fill(0);
+    std::copy_n(text.begin(), std::min(text.size(), firmwareRecord.size()), firmwareRecord.begin());
+}
+
+std::vector<std::uint8_t> VirtualModule::header(std::uint8_t code, std::uint8_t status,
+                                                const std::vector<std::uint8_t> &values)
+{
+    std::vector<std::uint8_t> reply{code, status};
+    reply.insert(reply.end(), values.begin(), values.end());
+    return reply;
+}
+
+void VirtualModule::script(std::uint8_t code, ScriptedReply reply)
+{
+    int busy = reply.busyFirst;
+    queued_[code].push_back({std::move(reply), busy});
+}
+
+void VirtualModule::answerAlways(std::uint8_t code, ScriptedReply reply) { always_[code] = std::move(reply); }
+
+void VirtualModule::setHandler(std::uint8_t code, Handler handler) { handlers_[code] = std::move(handler); }
+
+void VirtualModule::clearScripts()
+{
+    queued_.clear();
+    always_.clear();
+}
+
+VirtualModule::Answer VirtualModule::respond(const ReceivedRequest &request)
+{
+    if (unplugged) return {false, {}, 0};
+    const std::uint8_t code = request.code();
+
+    auto fromScript = [&](const ScriptedReply &s) -> Answer {
+        if (s.failTransfer) return {false, {}, s.delayMs};
+        if (s.raw) return {true, *s.raw, s.delayMs};
+        return {true, header(s.echo.value_or(code), s.status, s.values), s.delayMs};
+    };
+
+    auto queue = queued_.find(code);
+    if (queue != queued_.end() && !queue->second.empty()) {
+        Pending &front = queue->second.front();
+        if (front.busyLeft > 0) {
+            --front.busyLeft;
+            return {true, header(code, kBusy), front.reply.delayMs};
+        }
+        Answer answer = fromScript(front.reply);
+        queue->second.pop_front();
+        return answer;
+    }
+    if (auto always = always_.find(code); always != always_.end()) return fromScript(always->second);
+    if (auto handler = handlers_.find(code); handler != handlers_.end()) {
+        auto data = handler->second(*this, request);
+        if (!data) return {false, {}, 0};
+        return {true, std::move(*data), 0};
+    }
+    return {true, header(code, kUnknownCommand), 0};
+}
+
+}  // namespace fpm::sim

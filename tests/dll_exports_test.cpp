@@ -1,0 +1,85 @@
+// Loads the shipped fpmodule.dll and calls its exports through their addresses with the
+// exact cdecl signatures a caller declares. No module is present: only failure results.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+
+namespace {
+
+using Result = unsigned char;
+
+class DllTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { dll = LoadLibraryW(L"fpmodule.dll"); }
+    static void TearDownTestSuite()
+    {
+        if (dll) FreeLibrary(dll);
+    }
+
+    template <typename F>
+    static F get(const char *name)
+    {
+        return reinterpret_cast<F>(reinterpret_cast<void *>(GetProcAddress(dll, name)));
+    }
+
+    static HMODULE dll;
+};
+HMODULE DllTest::dll = nullptr;
+
+TEST_F(DllTest, LoadsWithoutTouchingAnything)
+{
+    ASSERT_NE(dll, nullptr);
+    EXPECT_EQ(GetFileAttributesW(L"SmartCard_Log"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(DllTest, TransfersFailWithoutAModule)
+{
+    using Transfer = Result(__cdecl *)(const unsigned char *, unsigned char *, std::uint32_t, std::uint32_t);
+    using TransferWithHandle =
+        Result(__cdecl *)(HANDLE, const unsigned char *, unsigned char *, std::uint32_t, std::uint32_t);
+    const unsigned char block[16] = {0xE0, 0x34};
+    unsigned char buffer[8] = {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11};
+    for (const char *name : {"SendDataTransaction", "RecvDataTransaction"}) {
+        auto f = get<Transfer>(name);
+        ASSERT_NE(f, nullptr) << name;
+        EXPECT_EQ(f(block, buffer, 8, 3), 2) << name;
+    }
+    for (const char *name : {"SendDataTransactionWithHandle", "RecvDataTransactionWithHandle"}) {
+        auto f = get<TransferWithHandle>(name);
+        ASSERT_NE(f, nullptr) << name;
+        EXPECT_EQ(f(INVALID_HANDLE_VALUE, block, buffer, 8, 3), 2) << name;
+        EXPECT_EQ(f(nullptr, block, buffer, 8, 3), 2) << name;
+    }
+    for (unsigned char b : buffer) EXPECT_EQ(b, 0x11);
+}
+
+TEST_F(DllTest, QueriesFailWithoutAModule)
+{
+    using Size = Result(__cdecl *)(std::int32_t *, std::int32_t *);
+    using SizeEx = Result(__cdecl *)(std::int32_t *, std::int32_t *, unsigned char *);
+    using SizeWithHandle = Result(__cdecl *)(HANDLE, std::int32_t *, std::int32_t *);
+    using NoArgs = Result(__cdecl *)();
+    using Firmware = Result(__cdecl *)(std::int32_t, std::int32_t, unsigned char *);
+    using FirmwareWithHandle = Result(__cdecl *)(HANDLE, std::int32_t, std::int32_t, unsigned char *);
+
+    std::int32_t w = -7, h = -7;
+    unsigned char bpp = 0x77;
+    unsigned char version[128] = {};
+    EXPECT_EQ(get<Size>("QuerySize")(&w, &h), 2);
+    EXPECT_EQ(get<Size>("QuerySize_16")(&w, &h), 2);
+    EXPECT_EQ(get<SizeEx>("QuerySizeEx")(&w, &h, &bpp), 2);
+    EXPECT_EQ(get<SizeWithHandle>("QuerySizeWithHandle")(INVALID_HANDLE_VALUE, &w, &h), 2);
+    EXPECT_EQ(get<SizeWithHandle>("QuerySizeWithHandle_16")(nullptr, &w, &h), 2);
+    EXPECT_EQ(get<NoArgs>("InititalDevice")(), 2);
+    EXPECT_EQ(get<NoArgs>("DoCancel")(), 2);
+    EXPECT_EQ(get<Firmware>("GetFirmwareVersion")(0, 18, version), 2);
+    EXPECT_EQ(get<Firmware>("GetFirmwareVersion")(120, 9, version), 2);
+    EXPECT_EQ(get<FirmwareWithHandle>("GetFirmwareVersionWithHandle")(nullptr, 0, 18, version), 2);
+    EXPECT_EQ(w, -7);
+    EXPECT_EQ(bpp, 0x77);
+    // Failures before any connect write no log.
+    EXPECT_EQ(GetFileAttributesW(L"SmartCard_Log"), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace

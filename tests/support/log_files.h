@@ -1,0 +1,17 @@
+// Reads and arranges the diagnostic log folder beside the test executable.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fpm::test {
+
+std::filesystem::path logFolder();
+// Empties the log folder and prepares the library's log paths.
+void freshLog();
+// Every line of every log file, in file-name order, without the time stamp.
+std::vector<std::string> logMessages();
+std::string readFile(const std::filesystem::path &path);
+
+}  // namespace fpm::test

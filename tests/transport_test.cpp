@@ -1,0 +1,94 @@
+// The pass-through record, byte for byte, as the module's driver receives it.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+
+#include "support/library_fixture.h"
+
+namespace fpm::test {
+namespace {
+
+using Record = std::array<std::uint8_t, 80>;
+
+Record expectedRecord(std::uint8_t dataIn, std::uint32_t length, std::uint32_t timeout, const void *buffer,
+                      const std::uint8_t *block)
+{
+    Record r{};
+    r[0] = 44;
+    r[4] = 1;   // target
+    r[6] = 16;  // command block length
+    r[7] = 24;  // sense length
+    r[8] = dataIn;
+    auto put32 = [&](int at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) r[at + i] = (v >> (8 * i)) & 0xFF;
+    };
+    put32(12, length);
+    put32(16, timeout);
+    put32(20, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(buffer)));
+    put32(24, 48);
+    std::memcpy(&r[28], block, 16);
+    return r;
+}
+
+class TransportTest : public LibraryTest {};
+
+TEST_F(TransportTest, EachTransferSendsTheRecordByteForByte)
+{
+    sim::VirtualModule &module = connectModule();
+    module.answerAlways(0x55, sim::ScriptedReply::bytes({9, 8, 7}));
+    const std::uint8_t block[16] = {0xE0, 0x55, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14};
+    alignas(8) std::uint8_t in[4] = {};
+    alignas(8) std::uint8_t out[3] = {0xAA, 0xBB, 0xCC};
+
+    EXPECT_EQ(RecvDataTransaction(block, in, 4, 3), 1);
+    EXPECT_EQ(SendDataTransaction(block, out, 3, 10), 1);
+    EXPECT_EQ(RecvDataTransactionWithHandle(connected(), block, in, 4, 7), 1);
+    EXPECT_EQ(SendDataTransactionWithHandle(connected(), block, out, 3, 0), 1);
+
+    auto requests = host().requests();
+    ASSERT_EQ(requests.size(), 4u);
+    EXPECT_EQ(requests[0].record, expectedRecord(1, 4, 3, in, block));
+    EXPECT_EQ(requests[1].record, expectedRecord(0, 3, 10, out, block));
+    EXPECT_EQ(requests[2].record, expectedRecord(1, 4, 7, in, block));
+    EXPECT_EQ(requests[3].record, expectedRecord(0, 3, 0, out, block));
+    EXPECT_EQ(requests[1].dataOut, (std::vector<std::uint8_t>{0xAA, 0xBB, 0xCC}));
+    EXPECT_EQ((std::vector<std::uint8_t>(in, in + 3)), (std::vector<std::uint8_t>{9, 8, 7}));
+    for (const auto &r : requests) EXPECT_EQ(r.handle, connected());
+}
+
+TEST_F(TransportTest, LengthAndTimeoutPassThroughWithoutBounds)
+{
+    connectModule();
+    const std::uint8_t block[16] = {0xE0, 0x30};
+    alignas(8) std::uint8_t buffer[8] = {};
+    RecvDataTransaction(block, buffer, 0, 0xFFFFFFFFu);
+    auto r = host().requests().at(0);
+    EXPECT_EQ(r.length, 0u);
+    EXPECT_EQ(r.timeoutSeconds, 0xFFFFFFFFu);
+}
+
+TEST_F(TransportTest, NoModuleMeansFailureAndAnUntouchedBuffer)
+{
+    const std::uint8_t block[16] = {0xE0, 0x34};
+    std::uint8_t buffer[8];
+    std::memset(buffer, 0x5A, sizeof buffer);
+    EXPECT_EQ(RecvDataTransaction(block, buffer, 8, 3), 2);  // null handle
+    EXPECT_EQ(RecvDataTransactionWithHandle(FPM_INVALID_HANDLE, block, buffer, 8, 3), 2);
+    EXPECT_EQ(SendDataTransactionWithHandle(nullptr, block, buffer, 8, 3), 2);
+    EXPECT_EQ(RecvDataTransactionWithHandle(connected(), nullptr, buffer, 8, 3), 2);  // no block
+    for (std::uint8_t b : buffer) EXPECT_EQ(b, 0x5A);
+}
+
+TEST_F(TransportTest, AFailingModuleFailsTheTransfer)
+{
+    sim::VirtualModule &module = connectModule();
+    module.script(0x34, sim::ScriptedReply::failure());
+    const std::uint8_t block[16] = {0xE0, 0x34};
+    std::uint8_t buffer[8] = {};
+    EXPECT_EQ(RecvDataTransaction(block, buffer, 8, 3), 2);
+    EXPECT_EQ(RecvDataTransaction(block, buffer, 8, 3), 1);
+}
+
+}  // namespace
+}  // namespace fpm::test

@@ -1,0 +1,117 @@
+#include "transport/exchange.h"
+
+#include <cstring>
+
+#include "connection/connection_state.h"
+#include "log/diagnostic_log.h"
+#include "transport/tick_pacer.h"
+
+namespace fpm::transport {
+
+namespace {
+
+constexpr StatusRule kStandardStatuses[] = {
+    {kStatusOk, kSuccess, nullptr},
+    {kStatusError, kFailure, "CODE_ERROR"},
+    {kStatusCanceling, kFailure, "CODE_CANCELING"},
+    {kStatusUnknownCommand, kFailure, "CODE_UNKNOWN_CMD"},
+};
+
+// Keeps commandInProgress at 1 from the start of an exchange to every return.
+class InProgressMark {
+public:
+    explicit InProgressMark(bool active) : active_(active)
+    {
+        if (active_) state().commandInProgress.store(1);
+    }
+    ~InProgressMark()
+    {
+        if (active_) state().commandInProgress.store(0);
+    }
+    InProgressMark(const InProgressMark &) = delete;
+    InProgressMark &operator=(const InProgressMark &) = delete;
+
+private:
+    bool active_;
+};
+
+}  // namespace
+
+std::span<const StatusRule> standardStatuses() { return kStandardStatuses; }
+
+device::Handle connectedHandle() { return state().deviceHandle.load(); }
+
+ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, std::uint8_t *reply,
+                       const ExchangeOptions &options)
+{
+    InProgressMark mark(options.marksInProgress);
+    const std::atomic<std::uint8_t> *cancel = options.cancellable ? &state().cancelRequested : nullptr;
+    std::memset(reply, 0, options.replyLength);
+    TickPacer pacer;
+
+    auto limitReached = [&] { return options.limitMs != 0 && pacer.elapsedMs() >= options.limitMs; };
+
+    for (;;) {
+        if (!pacer.waitNextTick(cancel)) return {Ending::Canceled, 0};
+        if (options.holdWhileSet) {
+            while (options.holdWhileSet->load()) {
+                pacer.markTick();
+                pacer.waitNextTick();
+            }
+        }
+        pacer.markTick();
+        if (!transfer(handle, block, options.direction, reply, options.replyLength, options.timeoutSeconds)) {
+            if (!options.retryFailedTransfer) return {Ending::TransferFailed, 0};
+            if (limitReached()) return {Ending::LimitReached, 0};
+            continue;
+        }
+        if (options.checkEcho && reply[0] != block.code()) return {Ending::WrongEcho, reply[1]};
+        if (reply[1] == kStatusBusy && options.pollWhileBusy) {
+            if (limitReached()) return {Ending::LimitReached, kStatusBusy};
+            continue;
+        }
+        return {Ending::Replied, reply[1]};
+    }
+}
+
+CommandOutcome run(const Command &command, device::Handle handle, const VendorCommandBlock &block,
+                   std::uint8_t *reply)
+{
+    if (command.clearsCancel) state().cancelRequested.store(0);
+    ExchangeReply r = exchange(handle, block, reply, command.options);
+
+    ResultByte result = kFailure;
+    const char *reason = nullptr;
+    switch (r.ending) {
+    case Ending::TransferFailed:
+        result = kFailure;
+        if (command.logTransferFailure) reason = "RecvDataTransaction Fail";
+        break;
+    case Ending::WrongEcho:
+        result = kFailure;
+        if (command.logWrongEcho) reason = "Buffer[0] != LastCmd";
+        break;
+    case Ending::Canceled:
+        result = command.canceledResult;
+        break;
+    case Ending::LimitReached:
+        result = command.limitResult;
+        break;
+    case Ending::Replied: {
+        result = command.unlistedResult;
+        reason = command.unlistedReason;
+        for (const StatusRule &rule : command.statuses) {
+            if (rule.status == r.status) {
+                result = rule.result;
+                reason = rule.reason;
+                break;
+            }
+        }
+        break;
+    }
+    }
+    if (reason && command.logPrefix) log::writeFailure(command.logPrefix, reason);
+    return {result, r};
+}
+
+}  // namespace fpm::transport

@@ -1,0 +1,97 @@
+// The command exchange: send a vendor command block, re-send it on each new tick while
+// the module answers busy, check the echo, and map the status to a result with the
+// failure lines of the diagnostic log. Every command of the library is described by a
+// Command and runs through run().
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <span>
+
+#include "connection/result.h"
+#include "platform/device_io.h"
+#include "transport/pass_through.h"
+
+namespace fpm::transport {
+
+// Status codes of the module's replies.
+inline constexpr std::uint8_t kStatusOk = 1;
+inline constexpr std::uint8_t kStatusError = 2;
+inline constexpr std::uint8_t kStatusBusy = 3;
+inline constexpr std::uint8_t kStatusCanceling = 8;
+inline constexpr std::uint8_t kStatusUnknownCommand = 9;
+
+struct ExchangeOptions {
+    Direction direction = Direction::FromModule;
+    std::uint32_t replyLength = 8;
+    std::uint32_t timeoutSeconds = 3;
+    bool pollWhileBusy = true;            // status 3: send again on the next tick
+    bool checkEcho = true;                // reply byte 0 must repeat the command code
+    bool cancellable = false;             // ends when cancelRequested is seen before a send or while waiting
+    bool marksInProgress = false;         // holds commandInProgress at 1 for the whole exchange
+    bool retryFailedTransfer = false;     // a failed transfer is sent again on the next tick
+    std::uint32_t limitMs = 0;            // overall limit for re-sends; 0: none
+    // Before each send, while this flag is set, wait for the next tick (DoCancel waits so
+    // for the command it cancels).
+    const std::atomic<std::uint8_t> *holdWhileSet = nullptr;
+};
+
+enum class Ending : std::uint8_t {
+    Replied,         // the module answered; `status` holds reply byte 1
+    TransferFailed,  // the pass-through request failed
+    WrongEcho,       // reply byte 0 was not the command code
+    Canceled,        // cancelRequested was seen
+    LimitReached,    // the overall limit ran out while busy or failing
+};
+
+struct ExchangeReply {
+    Ending ending;
+    std::uint8_t status;
+};
+
+// Runs the send/poll loop only. `reply` holds options.replyLength bytes and is zeroed
+// once before the first send.
+ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, std::uint8_t *reply,
+                       const ExchangeOptions &options);
+
+// What a status means for one command: its result and its log reason (null: no line).
+struct StatusRule {
+    std::uint8_t status;
+    ResultByte result;
+    const char *reason;
+};
+
+// 1 succeeds; 2, 8 and 9 fail with their lines.
+std::span<const StatusRule> standardStatuses();
+
+struct Command {
+    const char *logPrefix = nullptr;  // null: the command writes no line at all
+    ExchangeOptions options;
+    std::span<const StatusRule> statuses = standardStatuses();
+    ResultByte unlistedResult = kFailure;
+    const char *unlistedReason = "default";
+    bool logTransferFailure = true;
+    bool logWrongEcho = true;
+    ResultByte canceledResult = kFailure;
+    ResultByte limitResult = kFailure;
+    bool clearsCancel = true;  // sets cancelRequested to 0 before anything else
+};
+
+struct CommandOutcome {
+    ResultByte result;
+    ExchangeReply reply;
+    bool ok(std::uint8_t status = kStatusOk) const
+    {
+        return reply.ending == Ending::Replied && reply.status == status;
+    }
+};
+
+// The whole command: clear the cancel request, exchange, map the ending and status to
+// the result, write the command's failure line.
+CommandOutcome run(const Command &command, device::Handle handle, const VendorCommandBlock &block,
+                   std::uint8_t *reply);
+
+// The plain functions' handle.
+device::Handle connectedHandle();
+
+}  // namespace fpm::transport

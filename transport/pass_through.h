@@ -1,0 +1,22 @@
+// The one pass-through transfer that every command of the library uses.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/device_io.h"
+#include "transport/pass_through_request.h"
+
+namespace fpm::transport {
+
+enum class Direction : std::uint8_t { ToModule = kDataOut, FromModule = kDataIn };
+
+// Builds a zeroed record, fills it for one transfer and hands it to the device
+// backend. Length and time-out go through unchanged. True on success.
+bool transfer(device::Handle handle, const VendorCommandBlock &block, Direction direction, void *buffer,
+              std::uint32_t length, std::uint32_t timeoutSeconds);
+
+// Same, from a caller's raw 16-byte block (the exported transfers).
+bool transfer(device::Handle handle, const std::uint8_t *block16, Direction direction, void *buffer,
+              std::uint32_t length, std::uint32_t timeoutSeconds);
+
+}  // namespace fpm::transport
