@@ -1,0 +1,20 @@
+// The sensor's defect-pixel map: built from the baseline image at every connect, and used
+// to repair the images that enrolment, verification and identification return.
+#pragma once
+
+#include <cstdint>
+
+namespace fpm::image {
+
+// Test mode in, size query, baseline read into the connection's baseImage, test mode
+// out, and the list of inner pixels outside the accepted band, on the connected module.
+// 0 on success, -1 when the baseline could not be read (the connect then fails).
+std::int32_t buildDefectPixelMap();
+
+// Replaces each listed pixel of `image` (the connected module's geometry) by the mean of
+// its nearest unlisted neighbours in the same row. 0 done or switched off; -1 size query
+// failed, -3 no image, -4 no baseline yet, -5 a listed pixel has no usable neighbour
+// (the image is then left as it was).
+std::int32_t repairDefectPixels(std::uint8_t *image);
+
+}  // namespace fpm::image
