@@ -121,6 +121,22 @@ FPM_RESULT FPM_CALL GetFirmwareVersionWithHandle(FPM_HANDLE handle, int32_t offs
  * 1 on CODE_OK, 2 otherwise. */
 FPM_RESULT FPM_CALL DoCancel(void);
 
+/* ---- Image conversion -------------------------------------------------------------
+ * Trans16To8Img turns a 16-bit sensor image (`width` x `height` pixels, two bytes each,
+ * low byte first) into an 8-bit fingerprint image of `width` x `height` bytes: ridges
+ * dark, background 255, the finger area equalised over 0 to 255. The 16-bit image is
+ * never changed.
+ * The first call that converts fixes the working size for the life of the process;
+ * later calls convert that many pixels whatever size they pass, provided their buffers
+ * (sized by their own width and height) hold them.
+ * Results: 0 converted; -1 the connected module's pixels are not 16-bit (nothing read or
+ * written); -2 a null buffer, a width below 3 or a height below 5, a side above 1024, or
+ * no memory (nothing written, the working size not fixed); -3 the fixed working size
+ * needs more pixels than this call's buffers hold (nothing written).
+ * Safe to call from several threads at once. */
+int32_t FPM_CALL Trans16To8Img(const unsigned char *image16, unsigned char *image8, int32_t width,
+                               int32_t height);
+
 #ifdef __cplusplus
 }
 #endif

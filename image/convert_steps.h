@@ -1,0 +1,89 @@
+// The steps of the 16-bit to 8-bit conversion, in the order the pipeline runs them
+// (image/convert16to8.cpp). Each step is a whole-image integer pass that can be run and
+// checked on its own. Intermediate values are kept as unsigned 16-bit numbers: where a
+// step's integer result does not fit, the low 16 bits are kept, exactly as the module's
+// reference behaviour does; nothing is saturated unless a step says so.
+//
+// Histogram counts are 32 bits wide. Up to 65535 pixels (every sensor of 255 x 255 or
+// less) that gives the same counts as 16-bit counters; beyond that it keeps the stretch
+// and the equalisation meaningful instead of letting the counts wrap.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace fpm::image::convert {
+
+// Smallest image the steps accept: the row flattening averages five rows and the spans
+// look for three values in a row.
+inline constexpr int kMinWidth = 3;
+inline constexpr int kMinHeight = 5;
+
+// The working image: `height` rows of `width` unsigned 16-bit values.
+struct Plane {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint16_t> v;
+
+    Plane() = default;
+    Plane(int w, int h) : width(w), height(h), v(static_cast<std::size_t>(w) * static_cast<std::size_t>(h)) {}
+    std::uint16_t *row(int y) { return v.data() + static_cast<std::size_t>(y) * width; }
+    const std::uint16_t *row(int y) const { return v.data() + static_cast<std::size_t>(y) * width; }
+    std::uint16_t at(int x, int y) const { return row(y)[x]; }
+};
+
+// One byte per pixel, 1 for the finger area (foreground), 0 for the background.
+using Mask = std::vector<std::uint8_t>;
+
+// A run of rows (of a column) or of columns (of a row) that belongs to the finger.
+// The run is used only when first < last; both ends are included.
+struct Span {
+    int first = 0;
+    int last = 0;
+    bool covers() const { return first < last; }
+};
+
+// 1. The input's samples, two bytes each, low byte first.
+void loadSamples(const std::uint8_t *input, Plane &out);
+
+// 2. 30% of the largest mean of the whole 16 x 16 blocks (0 without a whole block).
+std::uint16_t blockThreshold(const Plane &image);
+
+// 3. Per column: from the first to the last run of three rows above the threshold.
+std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold);
+// 4. Per row: the same over the columns.
+std::vector<Span> rowSpans(const Plane &image, std::uint16_t threshold);
+// A pixel is foreground when its column's span or its row's span covers it.
+Mask foregroundMask(int width, int height, const std::vector<Span> &columns, const std::vector<Span> &rows);
+
+// 5. Evens out the row-to-row offset of the sensor: foreground pixels get the difference
+//    between the mean of five neighbouring row means and their own row's mean.
+void flattenRows(const Plane &in, const Mask &mask, Plane &out);
+
+// 6. 3 x 3 mean, edges replicated.
+void smooth(const Plane &in, Plane &out);
+
+// 7. Centre against its eight neighbours (9c - S, 0 where not positive), edges replicated.
+void sharpen(const Plane &in, Plane &out);
+
+// 8. Background pixels become 0.
+void clearBackground(Plane &image, const Mask &mask);
+
+// 9. Contrast stretch between the 2% tails of the foreground's 4096-bin histogram
+//    (bin = value / 4, the last bin also takes everything above it).
+struct StretchRange {
+    std::uint16_t low = 0;
+    std::uint16_t high = 0;  // high <= low: everything becomes 0
+};
+StretchRange stretchRange(const Plane &image, const Mask &mask);
+// Values from step 9 on fit in a byte, so the last steps work on the output bytes.
+void stretchToBytes(const Plane &image, StretchRange range, std::uint8_t *out);
+
+// 10. Ridges dark, background white.
+void invert(std::uint8_t *image, std::size_t count);
+
+// 11. Equalises the foreground's histogram; background pixels keep their value.
+void equalise(std::uint8_t *image, const Mask &mask);
+
+}  // namespace fpm::image::convert
