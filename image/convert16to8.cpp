@@ -1,5 +1,7 @@
 #include "image/convert16to8.h"
 
+#include <atomic>
+#include <memory>
 #include <new>
 
 #include "connection/connection_state.h"
@@ -9,20 +11,69 @@ namespace fpm::image {
 
 using namespace convert;
 
+namespace {
+
+// The large buffers of one conversion. Allocating them afresh for every image costs more
+// than the conversion's arithmetic: the allocator hands the freed memory back to the
+// system and takes page faults on the next call. One set is kept for the process.
+struct Workspace {
+    Plane image;
+    Plane scratch;
+    Mask mask;
+    ValueCounts counts;
+    ValueTable table;
+};
+
+// A single spare workspace that concurrent conversions pass around through one atomic
+// pointer: a call takes it (or makes its own when another call holds it) and puts it
+// back when done (or frees its own when the slot is taken again).
+class WorkspaceCache {
+public:
+    ~WorkspaceCache() { delete spare_.exchange(nullptr); }
+
+    std::unique_ptr<Workspace> take()
+    {
+        std::unique_ptr<Workspace> taken(spare_.exchange(nullptr, std::memory_order_acq_rel));
+        return taken ? std::move(taken) : std::make_unique<Workspace>();
+    }
+    void giveBack(std::unique_ptr<Workspace> workspace)
+    {
+        Workspace *expected = nullptr;
+        if (spare_.compare_exchange_strong(expected, workspace.get(), std::memory_order_acq_rel))
+            workspace.release();
+    }
+
+private:
+    std::atomic<Workspace *> spare_{nullptr};
+};
+
+WorkspaceCache g_workspaces;
+
+}  // namespace
+
 void convert16To8(const std::uint8_t *input, std::uint8_t *output, int width, int height)
 {
-    Plane image(width, height);
-    Plane scratch(width, height);
+    std::unique_ptr<Workspace> work = g_workspaces.take();
+    Plane &image = work->image;
+    Plane &scratch = work->scratch;
+    Mask &mask = work->mask;
+    image.reshape(width, height);
+    scratch.reshape(width, height);
+
     loadSamples(input, image);
     const std::uint16_t threshold = blockThreshold(image);
-    const Mask mask = foregroundMask(width, height, columnSpans(image, threshold), rowSpans(image, threshold));
+    foregroundMask(columnSpans(image, threshold), rowSpans(image, threshold), mask);
     flattenRows(image, mask, scratch);
     smooth(scratch, image);
     sharpen(image, scratch);
     clearBackground(scratch, mask);
-    stretchToBytes(scratch, stretchRange(scratch, mask), output);
-    invert(output, static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    equalise(output, mask);
+    countForegroundValues(scratch, mask, work->counts);
+    stretchTable(stretchRange(work->counts), work->table);
+    invertTable(work->table);
+    equaliseTable(work->table, work->counts);
+    applyTable(scratch, mask, work->table, output);
+
+    g_workspaces.giveBack(std::move(work));
 }
 
 namespace {

@@ -49,6 +49,12 @@ std::uint16_t blockThreshold(const Plane &image)
 }
 
 // ---- 3, 4. Foreground spans and mask ---------------------------------------------------
+// Rows and columns are counted in 16 bits so that the loops run on eight values at a
+// time; the conversion takes no side above 1024.
+
+namespace {
+constexpr std::uint16_t kNoRow = 0xFFFF;
+}
 
 std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold)
 {
@@ -57,17 +63,25 @@ std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold)
     // One pass down the image, row by row (cache-friendly): run[x] counts the rows above
     // the threshold that end at the current row, up to 3. The first run of three from
     // the top starts at `first`; the first from the bottom ends at `last`.
-    std::vector<std::uint8_t> run(static_cast<std::size_t>(width), 0);
-    std::vector<std::int32_t> first(static_cast<std::size_t>(width), -1);
-    std::vector<std::int32_t> last(static_cast<std::size_t>(width), -1);
+    std::vector<std::uint16_t> run(static_cast<std::size_t>(width), 0);
+    std::vector<std::uint16_t> first(static_cast<std::size_t>(width), kNoRow);
+    std::vector<std::uint16_t> last(static_cast<std::size_t>(width), kNoRow);
+    std::uint16_t *runs = run.data();
+    std::uint16_t *firsts = first.data();
+    std::uint16_t *lasts = last.data();
     for (int y = 0; y < height; ++y) {
         const std::uint16_t *r = image.row(y);
+        const auto row = static_cast<std::uint16_t>(y);
+        const auto start = static_cast<std::uint16_t>(y - 2);
         for (int x = 0; x < width; ++x) {
-            const std::uint8_t n = r[x] > threshold ? static_cast<std::uint8_t>(std::min(run[x] + 1, 3)) : 0;
-            run[x] = n;
-            const bool three = n == 3;
-            first[x] = three && first[x] < 0 ? y - 2 : first[x];
-            last[x] = three ? y : last[x];
+            // Masks instead of branches, so that the loop runs on eight columns at a time.
+            const auto above = static_cast<std::uint16_t>(-static_cast<int>(r[x] > threshold));
+            const auto n = static_cast<std::uint16_t>(std::min(runs[x] + 1, 3) & above);
+            runs[x] = n;
+            const auto three = static_cast<std::uint16_t>(-static_cast<int>(n == 3));
+            const auto setFirst = static_cast<std::uint16_t>(three & -static_cast<int>(firsts[x] == kNoRow));
+            firsts[x] = static_cast<std::uint16_t>((start & setFirst) | (firsts[x] & ~setFirst));
+            lasts[x] = static_cast<std::uint16_t>((row & three) | (lasts[x] & ~three));
         }
     }
     // Without a run the scans stop on the last row they tried.
@@ -75,9 +89,34 @@ std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold)
     const int noLast = height >= 3 ? 2 : height - 1;
     std::vector<Span> spans(static_cast<std::size_t>(width));
     for (int x = 0; x < width; ++x)
-        spans[x] = {first[x] < 0 ? noFirst : first[x], last[x] < 0 ? noLast : last[x]};
+        spans[x] = {first[x] == kNoRow ? noFirst : first[x], last[x] == kNoRow ? noLast : last[x]};
     return spans;
 }
+
+namespace {
+
+// Index of the first / last non-zero byte of bytes[0, count), or -1.
+int firstSet(const std::uint8_t *bytes, int count)
+{
+    const void *found = count > 0 ? std::memchr(bytes, 1, static_cast<std::size_t>(count)) : nullptr;
+    return found ? static_cast<int>(static_cast<const std::uint8_t *>(found) - bytes) : -1;
+}
+
+int lastSet(const std::uint8_t *bytes, int count)
+{
+    int i = count;
+    // Eight bytes at a time over the (usually empty) right-hand background.
+    while (i >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i - 8, 8);
+        if (word) break;
+        i -= 8;
+    }
+    while (i > 0 && !bytes[i - 1]) --i;
+    return i - 1;
+}
+
+}  // namespace
 
 std::vector<Span> rowSpans(const Plane &image, std::uint16_t threshold)
 {
@@ -85,51 +124,41 @@ std::vector<Span> rowSpans(const Plane &image, std::uint16_t threshold)
     const int height = image.height;
     const int noFirst = width >= 3 ? width - 3 : 0;
     const int noLast = width >= 3 ? 2 : width - 1;
+    const int starts = width - 2;  // positions that have two more values to their right
+    std::vector<std::uint8_t> above(static_cast<std::size_t>(width));
+    std::vector<std::uint8_t> three(static_cast<std::size_t>(std::max(starts, 0)));
     std::vector<Span> spans(static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y) {
         const std::uint16_t *r = image.row(y);
-        Span span{noFirst, noLast};
-        int run = 0;
-        for (int x = 0; x < width; ++x) {
-            run = r[x] > threshold ? run + 1 : 0;
-            if (run == 3) {
-                span.first = x - 2;
-                break;
-            }
-        }
-        run = 0;
-        for (int x = width - 1; x >= 0; --x) {
-            run = r[x] > threshold ? run + 1 : 0;
-            if (run == 3) {
-                span.last = x + 2;
-                break;
-            }
-        }
-        spans[y] = span;
+        for (int x = 0; x < width; ++x) above[x] = r[x] > threshold;
+        for (int x = 0; x < starts; ++x) three[x] = above[x] & above[x + 1] & above[x + 2];
+        const int first = firstSet(three.data(), starts);
+        const int last = lastSet(three.data(), starts);
+        spans[y] = {first < 0 ? noFirst : first, last < 0 ? noLast : last + 2};
     }
     return spans;
 }
 
-Mask foregroundMask(int width, int height, const std::vector<Span> &columns, const std::vector<Span> &rows)
+void foregroundMask(const std::vector<Span> &columns, const std::vector<Span> &rows, Mask &mask)
 {
-    // Unused spans become empty ranges so that the inner loop is two plain range tests.
-    std::vector<std::int32_t> low(static_cast<std::size_t>(width)), high(static_cast<std::size_t>(width));
+    const int width = static_cast<int>(columns.size());
+    const int height = static_cast<int>(rows.size());
+    // Unused column spans become empty ranges so that the inner loop is a plain range test.
+    std::vector<std::uint16_t> low(static_cast<std::size_t>(width)), high(static_cast<std::size_t>(width));
     for (int x = 0; x < width; ++x) {
-        low[x] = columns[x].covers() ? columns[x].first : 1;
-        high[x] = columns[x].covers() ? columns[x].last : 0;
+        low[x] = static_cast<std::uint16_t>(columns[x].covers() ? columns[x].first : 1);
+        high[x] = static_cast<std::uint16_t>(columns[x].covers() ? columns[x].last : 0);
     }
-    Mask mask(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    mask.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    const std::uint16_t *lows = low.data();
+    const std::uint16_t *highs = high.data();
     for (int y = 0; y < height; ++y) {
-        const std::int32_t left = rows[y].covers() ? rows[y].first : 1;
-        const std::int32_t right = rows[y].covers() ? rows[y].last : 0;
         std::uint8_t *m = mask.data() + static_cast<std::size_t>(y) * width;
-        for (int x = 0; x < width; ++x) {
-            const bool inColumn = (y >= low[x]) & (y <= high[x]);
-            const bool inRow = (x >= left) & (x <= right);
-            m[x] = static_cast<std::uint8_t>(inColumn | inRow);
-        }
+        const auto row = static_cast<std::uint16_t>(y);
+        for (int x = 0; x < width; ++x) m[x] = (row >= lows[x]) & (row <= highs[x]);
+        if (rows[y].covers())
+            std::memset(m + rows[y].first, 1, static_cast<std::size_t>(rows[y].last - rows[y].first + 1));
     }
-    return mask;
 }
 
 // ---- 5. Row flattening -----------------------------------------------------------------
@@ -154,10 +183,17 @@ void flattenRows(const Plane &in, const Mask &mask, Plane &out)
         const std::uint16_t *r = in.row(y);
         const std::uint8_t *m = mask.data() + static_cast<std::size_t>(y) * width;
         std::uint16_t *o = out.row(y);
-        for (int x = 0; x < width; ++x) {
-            const std::int32_t moved = r[x] + correction;
-            const std::uint16_t flattened = moved < 0 ? 0 : static_cast<std::uint16_t>(moved);
-            o[x] = m[x] ? flattened : r[x];
+        if (correction >= 0) {
+            // v + c keeps its low 16 bits.
+            const auto add = static_cast<std::uint16_t>(correction);
+            for (int x = 0; x < width; ++x) o[x] = m[x] ? static_cast<std::uint16_t>(r[x] + add) : r[x];
+        } else {
+            // v + c stops at 0.
+            const auto sub = static_cast<std::uint16_t>(-correction);
+            for (int x = 0; x < width; ++x) {
+                const std::uint16_t lowered = r[x] > sub ? static_cast<std::uint16_t>(r[x] - sub) : 0;
+                o[x] = m[x] ? lowered : r[x];
+            }
         }
     }
 }
@@ -168,14 +204,14 @@ namespace {
 
 // Column sums of three rows (y - 1, y, y + 1, edges replicated), with one replicated
 // column on each side so that the 3 x 3 sum of column x is sums[x] + sums[x+1] + sums[x+2].
-void verticalSums(const Plane &in, int y, std::vector<std::uint32_t> &sums)
+void verticalSums(const Plane &in, int y, std::vector<std::int32_t> &sums)
 {
     const int width = in.width;
     const std::uint16_t *above = in.row(std::max(y - 1, 0));
     const std::uint16_t *centre = in.row(y);
     const std::uint16_t *below = in.row(std::min(y + 1, in.height - 1));
-    std::uint32_t *s = sums.data() + 1;
-    for (int x = 0; x < width; ++x) s[x] = std::uint32_t{above[x]} + centre[x] + below[x];
+    std::int32_t *s = sums.data() + 1;
+    for (int x = 0; x < width; ++x) s[x] = std::int32_t{above[x]} + centre[x] + below[x];
     sums[0] = sums[1];
     sums[width + 1] = sums[width];
 }
@@ -184,27 +220,26 @@ void verticalSums(const Plane &in, int y, std::vector<std::uint32_t> &sums)
 
 void smooth(const Plane &in, Plane &out)
 {
-    std::vector<std::uint32_t> sums(static_cast<std::size_t>(in.width) + 2);
+    std::vector<std::int32_t> sums(static_cast<std::size_t>(in.width) + 2);
     for (int y = 0; y < in.height; ++y) {
         verticalSums(in, y, sums);
         std::uint16_t *o = out.row(y);
-        const std::uint32_t *s = sums.data();
-        for (int x = 0; x < in.width; ++x) o[x] = static_cast<std::uint16_t>((s[x] + s[x + 1] + s[x + 2]) / 9);
+        const std::int32_t *s = sums.data();
+        for (int x = 0; x < in.width; ++x) o[x] = ninth(s[x] + s[x + 1] + s[x + 2]);
     }
 }
 
 void sharpen(const Plane &in, Plane &out)
 {
-    std::vector<std::uint32_t> sums(static_cast<std::size_t>(in.width) + 2);
+    std::vector<std::int32_t> sums(static_cast<std::size_t>(in.width) + 2);
     for (int y = 0; y < in.height; ++y) {
         verticalSums(in, y, sums);
         const std::uint16_t *c = in.row(y);
         std::uint16_t *o = out.row(y);
-        const std::uint32_t *s = sums.data();
+        const std::int32_t *s = sums.data();
         for (int x = 0; x < in.width; ++x) {
             // 9c minus the eight neighbours is 10c minus the whole 3 x 3 sum.
-            const std::int32_t value =
-                10 * static_cast<std::int32_t>(c[x]) - static_cast<std::int32_t>(s[x] + s[x + 1] + s[x + 2]);
+            const std::int32_t value = 10 * std::int32_t{c[x]} - (s[x] + s[x + 1] + s[x + 2]);
             o[x] = value > 0 ? static_cast<std::uint16_t>(value) : 0;
         }
     }
@@ -220,20 +255,51 @@ void clearBackground(Plane &image, const Mask &mask)
     for (std::size_t i = 0; i < count; ++i) v[i] = m[i] ? v[i] : 0;
 }
 
-// ---- 9. Contrast stretch -------------------------------------------------------------------
+// ---- 9 to 12. Stretch, inversion, equalisation, output -----------------------------------
 
-StretchRange stretchRange(const Plane &image, const Mask &mask)
+namespace {
+
+// Calls visit(start, end) for each run of foreground pixels, in pixel order. The finger
+// is one wide run per row as a rule, so the per-pixel work below never looks at the
+// mask and never branches on it.
+template <typename Visit>
+void forEachForegroundRun(const Mask &mask, Visit visit)
 {
-    std::array<std::uint32_t, 4096> histogram{};
-    std::uint32_t n = 0;
-    const std::size_t count = image.v.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint16_t v = image.v[i];
-        if (mask[i] && v > 0) {
-            ++histogram[std::min(v >> 2, 4095)];
-            ++n;
-        }
+    const std::uint8_t *m = mask.data();
+    const std::size_t count = mask.size();
+    std::size_t i = 0;
+    while (i < count) {
+        const void *first = std::memchr(m + i, 1, count - i);
+        if (!first) return;
+        const std::size_t start = static_cast<std::size_t>(static_cast<const std::uint8_t *>(first) - m);
+        const void *after = std::memchr(m + start, 0, count - start);
+        const std::size_t end = after ? static_cast<std::size_t>(static_cast<const std::uint8_t *>(after) - m) : count;
+        visit(start, end);
+        i = end;
     }
+}
+
+}  // namespace
+
+void countForegroundValues(const Plane &image, const Mask &mask, ValueCounts &counts)
+{
+    counts.assign(kTableSize, 0);
+    std::uint32_t *table = counts.data();
+    const std::uint16_t *v = image.v.data();
+    forEachForegroundRun(mask, [&](std::size_t start, std::size_t end) {
+        for (std::size_t i = start; i < end; ++i) ++table[tableIndex(v[i])];
+    });
+}
+
+StretchRange stretchRange(const ValueCounts &counts)
+{
+    // The 4096 bins of four values each; 0 is not counted.
+    std::array<std::uint32_t, 4096> histogram{};
+    for (int bin = 0; bin < 4096; ++bin)
+        histogram[bin] = counts[4 * bin] + counts[4 * bin + 1] + counts[4 * bin + 2] + counts[4 * bin + 3];
+    histogram[0] -= counts[0];
+    std::uint32_t n = 0;
+    for (std::uint32_t c : histogram) n += c;
     if (n == 0) return {};
     const std::uint32_t tail = n * 2 / 100;
     int lowBin = 4096;
@@ -257,65 +323,77 @@ StretchRange stretchRange(const Plane &image, const Mask &mask)
     return {static_cast<std::uint16_t>(lowBin * 4), static_cast<std::uint16_t>(highBin * 4)};
 }
 
-namespace {
-
-// floor(n / d) for n < 2^22 by one multiplication: m = ceil(2^(22+l) / d) with
-// 2^l >= d makes the quotient exact over that whole range.
-struct ExactDivision {
-    std::uint64_t multiplier;
-    int shift;
-
-    explicit ExactDivision(std::uint32_t d)
-    {
-        const int l = std::bit_width(d - 1);
-        shift = 22 + l;
-        multiplier = ((std::uint64_t{1} << shift) + d - 1) / d;
-    }
-    std::uint32_t operator()(std::uint32_t n) const { return static_cast<std::uint32_t>((n * multiplier) >> shift); }
-};
-
-}  // namespace
-
-void stretchToBytes(const Plane &image, StretchRange range, std::uint8_t *out)
+void stretchTable(StretchRange range, ValueTable &table)
 {
-    const std::size_t count = image.v.size();
-    if (range.high <= range.low) {
-        std::memset(out, 0, count);
-        return;
-    }
+    table.assign(kTableSize, 0);
     const std::uint32_t low = range.low;
     const std::uint32_t high = range.high;
-    // (v - low) * 255 stays below 2^22: high - low is at most 4095 * 4.
-    const ExactDivision byRange(high - low);
-    const std::uint16_t *v = image.v.data();
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::uint32_t value = v[i];
-        out[i] = value > high ? 255 : value < low ? 0 : static_cast<std::uint8_t>(byRange((value - low) * 255));
+    if (high <= low) return;
+    // (v - low) * 255 / (high - low) is a staircase: value q starts at the first v with
+    // (v - low) * 255 >= q * (high - low). Fill it step by step instead of dividing
+    // per value.
+    const std::uint32_t width = high - low;
+    for (std::uint32_t q = 0; q < 255; ++q) {
+        const std::uint32_t from = low + (q * width + 254) / 255;
+        const std::uint32_t to = low + ((q + 1) * width + 254) / 255;  // next step's start
+        std::memset(table.data() + from, static_cast<int>(q), to - from);
     }
+    // high itself is the top of the last step; everything above it is 255 as well.
+    std::memset(table.data() + high, 255, kTableSize - high);
 }
 
-// ---- 10. Inversion -------------------------------------------------------------------------
-
-void invert(std::uint8_t *image, std::size_t count)
+void invertTable(ValueTable &table)
 {
-    for (std::size_t i = 0; i < count; ++i) image[i] = static_cast<std::uint8_t>(255 - image[i]);
+    for (std::uint8_t &value : table) value = static_cast<std::uint8_t>(255 - value);
 }
 
-// ---- 11. Histogram equalisation ----------------------------------------------------------
-
-void equalise(std::uint8_t *image, const Mask &mask)
+void equaliseTable(ValueTable &table, const ValueCounts &counts)
 {
+    // The foreground's histogram after the steps so far: each value's pixels land where
+    // the table sends them. The table is made of long runs of one value (the stretch is
+    // a staircase), so it is walked run by run, eight entries at a time.
+    struct Run {
+        std::size_t start;
+        std::size_t end;
+        std::uint8_t value;
+    };
+    std::vector<Run> runs;
     std::array<std::uint32_t, 256> cumulative{};
-    const std::size_t count = mask.size();
-    for (std::size_t i = 0; i < count; ++i)
-        if (mask[i]) ++cumulative[image[i]];
+    const std::uint8_t *t = table.data();
+    const std::size_t size = table.size();
+    for (std::size_t start = 0; start < size;) {
+        const std::uint8_t value = t[start];
+        const std::uint64_t all = 0x0101010101010101ull * value;
+        std::size_t end = start + 1;
+        for (std::uint64_t word; end + 8 <= size; end += 8) {
+            std::memcpy(&word, t + end, 8);
+            if (word != all) break;
+        }
+        while (end < size && t[end] == value) ++end;
+        std::uint32_t sum = 0;
+        for (std::size_t v = start; v < end; ++v) sum += counts[v];
+        cumulative[value] += sum;
+        runs.push_back({start, end, value});
+        start = end;
+    }
     for (int i = 1; i < 256; ++i) cumulative[i] += cumulative[i - 1];
     const std::uint32_t total = cumulative[255];
-    std::array<std::uint8_t, 256> mapped{};
-    for (int i = 0; i < 256; ++i)
-        mapped[i] = total ? static_cast<std::uint8_t>(cumulative[i] * 255 / total) : 0;
-    for (std::size_t i = 0; i < count; ++i)
-        if (mask[i]) image[i] = mapped[image[i]];
+    if (total == 0) return;
+    for (const Run &run : runs)
+        std::memset(table.data() + run.start, static_cast<int>(cumulative[run.value] * 255 / total), run.end - run.start);
+}
+
+void applyTable(const Plane &image, const Mask &mask, const ValueTable &table, std::uint8_t *out)
+{
+    const std::uint16_t *v = image.v.data();
+    const std::uint8_t *t = table.data();
+    std::size_t done = 0;
+    forEachForegroundRun(mask, [&](std::size_t start, std::size_t end) {
+        std::memset(out + done, 255, start - done);
+        for (std::size_t i = start; i < end; ++i) out[i] = t[tableIndex(v[i])];
+        done = end;
+    });
+    std::memset(out + done, 255, image.v.size() - done);
 }
 
 }  // namespace fpm::image::convert

@@ -27,7 +27,14 @@ struct Plane {
     std::vector<std::uint16_t> v;
 
     Plane() = default;
-    Plane(int w, int h) : width(w), height(h), v(static_cast<std::size_t>(w) * static_cast<std::size_t>(h)) {}
+    Plane(int w, int h) { reshape(w, h); }
+    // Keeps the storage when it is large enough (values are left as they were).
+    void reshape(int w, int h)
+    {
+        width = w;
+        height = h;
+        v.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    }
     std::uint16_t *row(int y) { return v.data() + static_cast<std::size_t>(y) * width; }
     const std::uint16_t *row(int y) const { return v.data() + static_cast<std::size_t>(y) * width; }
     std::uint16_t at(int x, int y) const { return row(y)[x]; }
@@ -55,7 +62,7 @@ std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold);
 // 4. Per row: the same over the columns.
 std::vector<Span> rowSpans(const Plane &image, std::uint16_t threshold);
 // A pixel is foreground when its column's span or its row's span covers it.
-Mask foregroundMask(int width, int height, const std::vector<Span> &columns, const std::vector<Span> &rows);
+void foregroundMask(const std::vector<Span> &columns, const std::vector<Span> &rows, Mask &mask);
 
 // 5. Evens out the row-to-row offset of the sensor: foreground pixels get the difference
 //    between the mean of five neighbouring row means and their own row's mean.
@@ -63,6 +70,13 @@ void flattenRows(const Plane &in, const Mask &mask, Plane &out);
 
 // 6. 3 x 3 mean, edges replicated.
 void smooth(const Plane &in, Plane &out);
+// sum / 9, truncated, for any sum of nine 16-bit values. The float nearest 1/9 lies just
+// above it, so the product never falls below the quotient and, for sums this small,
+// never reaches the next one; it runs four to a vector where an integer division does not.
+inline std::uint16_t ninth(std::int32_t sum)
+{
+    return static_cast<std::uint16_t>(static_cast<std::int32_t>(static_cast<float>(sum) * (1.0f / 9.0f)));
+}
 
 // 7. Centre against its eight neighbours (9c - S, 0 where not positive), edges replicated.
 void sharpen(const Plane &in, Plane &out);
@@ -70,20 +84,40 @@ void sharpen(const Plane &in, Plane &out);
 // 8. Background pixels become 0.
 void clearBackground(Plane &image, const Mask &mask);
 
-// 9. Contrast stretch between the 2% tails of the foreground's 4096-bin histogram
-//    (bin = value / 4, the last bin also takes everything above it).
+// 9 to 12. From here on every step maps a pixel's value through a function of that value
+// alone (given the foreground's histogram). The three functions are composed into one
+// table over the values a pixel can hold and applied to the image once; the histograms
+// they need come from one count of the foreground's values.
+
+// Values from 16383 up share the last entry: the stretch sends all of them to 255.
+inline constexpr int kTableSize = 16384;
+inline std::size_t tableIndex(std::uint16_t value) { return value < kTableSize - 1 ? value : kTableSize - 1; }
+
+// How many foreground pixels hold each value (kTableSize entries).
+using ValueCounts = std::vector<std::uint32_t>;
+void countForegroundValues(const Plane &image, const Mask &mask, ValueCounts &counts);
+
+// 9. Contrast stretch between the 2% tails of the 4096-bin histogram of the foreground
+//    values above 0 (bin = value / 4, the last bin also takes everything above it).
 struct StretchRange {
     std::uint16_t low = 0;
     std::uint16_t high = 0;  // high <= low: everything becomes 0
 };
-StretchRange stretchRange(const Plane &image, const Mask &mask);
-// Values from step 9 on fit in a byte, so the last steps work on the output bytes.
-void stretchToBytes(const Plane &image, StretchRange range, std::uint8_t *out);
+StretchRange stretchRange(const ValueCounts &counts);
+
+// The 8-bit value each pixel value becomes (kTableSize entries, see tableIndex).
+using ValueTable = std::vector<std::uint8_t>;
+void stretchTable(StretchRange range, ValueTable &table);
 
 // 10. Ridges dark, background white.
-void invert(std::uint8_t *image, std::size_t count);
+void invertTable(ValueTable &table);
 
-// 11. Equalises the foreground's histogram; background pixels keep their value.
-void equalise(std::uint8_t *image, const Mask &mask);
+// 11. Equalises the histogram of the foreground's values as the table leaves them.
+//     Without foreground the table stays as it is.
+void equaliseTable(ValueTable &table, const ValueCounts &counts);
+
+// 12. The output bytes: the table's value for foreground pixels, 255 for the background
+//     (the stretch keeps its 0, the inversion makes it 255, the equalisation leaves it).
+void applyTable(const Plane &image, const Mask &mask, const ValueTable &table, std::uint8_t *out);
 
 }  // namespace fpm::image::convert

@@ -117,7 +117,8 @@ TEST(ConvertSpans, MaskIsTheUnionOfCoveringSpans)
 {
     const std::vector<Span> columns = {{0, 0}, {0, 2}, {0, 0}, {2, 1}};
     const std::vector<Span> rows = {{3, 3}, {0, 0}, {0, 0}, {0, 0}, {1, 3}};
-    const Mask mask = foregroundMask(4, 5, columns, rows);
+    Mask mask;
+    foregroundMask(columns, rows, mask);
     const Mask expected = {
         0, 1, 0, 0,
         0, 1, 0, 0,
@@ -203,9 +204,35 @@ TEST(ConvertFilters, BackgroundClearsToZero)
     EXPECT_EQ(rowsOf(p), rowsOf(planeOf({{5, 0, 7}})));
 }
 
+ValueCounts countsOf(const Plane &p, const Mask &mask)
+{
+    ValueCounts counts;
+    countForegroundValues(p, mask, counts);
+    return counts;
+}
+
+ValueTable stretched(StretchRange range)
+{
+    ValueTable table;
+    stretchTable(range, table);
+    return table;
+}
+
+TEST(ConvertStretch, CountsForegroundValuesWithTheTopSharingOneEntry)
+{
+    const Plane p = planeOf({{0, 0, 5, 5, 16382, 16383, 65535, 7}});
+    const ValueCounts counts = countsOf(p, Mask{1, 0, 1, 1, 1, 1, 1, 0});
+    ASSERT_EQ(counts.size(), static_cast<std::size_t>(kTableSize));
+    EXPECT_EQ(counts[0], 1u);
+    EXPECT_EQ(counts[5], 2u);
+    EXPECT_EQ(counts[7], 0u);
+    EXPECT_EQ(counts[16382], 1u);
+    EXPECT_EQ(counts[16383], 2u);
+}
+
 TEST(ConvertStretch, RangeSkipsTwoPercentAtEachEnd)
 {
-    // 99 foreground values above 0, so each tail holds at most 1 (99 * 2 / 100).
+    // 98 foreground values above 0, so each tail holds at most 1 (98 * 2 / 100).
     Plane p(10, 10);
     Mask mask(100, 1);
     std::fill(p.v.begin(), p.v.end(), 400);
@@ -216,68 +243,73 @@ TEST(ConvertStretch, RangeSkipsTwoPercentAtEachEnd)
     p.v[4] = 60000;   // counted in the last bin
     p.v[5] = 16380;   // background: not counted
     mask[5] = 0;
-    const StretchRange range = stretchRange(p, mask);
+    const StretchRange range = stretchRange(countsOf(p, mask));
     EXPECT_EQ(range.low, 8);
     EXPECT_EQ(range.high, 1000);
 
-    p.v[5] = 0;
-    p.v[6] = 9;
-    p.v[7] = 1001;
-    std::vector<std::uint8_t> out(100);
-    stretchToBytes(p, range, out.data());
-    EXPECT_EQ(out[0], 0);
-    EXPECT_EQ(out[1], 0);    // below low
-    EXPECT_EQ(out[2], 0);    // equal to low
-    EXPECT_EQ(out[3], 255);  // equal to high
-    EXPECT_EQ(out[4], 255);
-    EXPECT_EQ(out[6], 0);    // 1 * 255 / 992
-    EXPECT_EQ(out[7], 255);
-    EXPECT_EQ(out[50], 392 * 255 / 992);
+    const ValueTable table = stretched(range);
+    EXPECT_EQ(table[0], 0);
+    EXPECT_EQ(table[4], 0);     // below low
+    EXPECT_EQ(table[8], 0);     // equal to low
+    EXPECT_EQ(table[9], 0);     // 1 * 255 / 992
+    EXPECT_EQ(table[400], 392 * 255 / 992);
+    EXPECT_EQ(table[1000], 255);  // equal to high
+    EXPECT_EQ(table[1001], 255);
+    EXPECT_EQ(table[tableIndex(60000)], 255);
 }
 
 TEST(ConvertStretch, EmptyOrSingleBinRangeGivesZero)
 {
     Plane p = filled(4, 4, 0);
     Mask mask(16, 1);
-    StretchRange range = stretchRange(p, mask);
+    StretchRange range = stretchRange(countsOf(p, mask));
     EXPECT_GE(range.low, range.high);
+    EXPECT_EQ(stretched(range), ValueTable(kTableSize, 0));
 
     std::fill(p.v.begin(), p.v.end(), 401);
-    range = stretchRange(p, mask);
+    range = stretchRange(countsOf(p, mask));
     EXPECT_EQ(range.low, 400);
     EXPECT_EQ(range.high, 400);
-    std::vector<std::uint8_t> out(16, 77);
-    stretchToBytes(p, range, out.data());
-    EXPECT_EQ(out, std::vector<std::uint8_t>(16, 0));
+    EXPECT_EQ(stretched(range), ValueTable(kTableSize, 0));
 }
 
-TEST(ConvertStretch, QuotientIsExactForEveryRangeWidth)
+TEST(ConvertStretch, TableMatchesPlainDivisionForEveryRange)
 {
-    // Every range a 4096-bin histogram can give, probed on both sides of each step of
-    // the quotient, against plain division.
-    for (std::uint32_t high = 4; high <= 4095 * 4; high += 4) {
-        Plane p(512, 1);
-        for (std::uint32_t q = 0; q < 256; ++q) {
-            const std::uint32_t x = (q * high + 254) / 255;  // first x with quotient q
-            p.v[2 * q] = static_cast<std::uint16_t>(std::min(x, high));
-            p.v[2 * q + 1] = static_cast<std::uint16_t>(x == 0 ? 0 : std::min(x - 1, high));
+    // Each range has its own staircase; every width from 0 and a sample of others are
+    // checked against plain division.
+    for (std::uint32_t low : {0u, 4u, 1000u, 8188u}) {
+        for (std::uint32_t high = low + 4; high <= 16380; high += low == 0 ? 4 : 52) {
+            const ValueTable table = stretched({static_cast<std::uint16_t>(low), static_cast<std::uint16_t>(high)});
+            for (std::uint32_t v = 0; v < kTableSize; v += (v < low || v > high) ? 97 : 1) {
+                const std::uint32_t expected = v < low ? 0 : v > high ? 255 : (v - low) * 255 / (high - low);
+                ASSERT_EQ(table[v], expected) << low << ".." << high << " at " << v;
+            }
         }
-        std::vector<std::uint8_t> out(512);
-        stretchToBytes(p, {0, static_cast<std::uint16_t>(high)}, out.data());
-        for (int i = 0; i < 512; ++i) ASSERT_EQ(out[i], p.v[i] * 255 / high) << high << " " << p.v[i];
     }
 }
 
-TEST(ConvertEqualise, MapsForegroundThroughTheCumulativeHistogram)
+TEST(ConvertStretch, NinthIsExactForEverySumOfNineSamples)
 {
-    std::vector<std::uint8_t> image = {10, 10, 200, 255, 3};
-    equalise(image.data(), Mask{1, 1, 1, 0, 0});
-    // C(10) = 2, C(200) = C(255) = 3.
-    EXPECT_EQ(image, (std::vector<std::uint8_t>{170, 170, 255, 255, 3}));
+    for (std::int32_t sum = 0; sum <= 9 * 65535; ++sum) ASSERT_EQ(ninth(sum), sum / 9) << sum;
+}
 
-    std::vector<std::uint8_t> background = {255, 7};
-    equalise(background.data(), Mask{0, 0});
-    EXPECT_EQ(background, (std::vector<std::uint8_t>{255, 7}));
+TEST(ConvertEqualise, MapsForegroundThroughTheCumulativeHistogramAndKeepsBackgroundWhite)
+{
+    // Foreground values 0, 0, 2 and 3; the table inverts, so they land on 255, 255, 253
+    // and 252. C(252) = 1, C(253) = 2, C(255) = 4.
+    const Plane p = planeOf({{0, 0, 2, 3, 9}});
+    const Mask mask{1, 1, 1, 1, 0};
+    ValueTable table(kTableSize);
+    for (int v = 0; v < kTableSize; ++v) table[v] = static_cast<std::uint8_t>(255 - std::min(v, 255));
+    equaliseTable(table, countsOf(p, mask));
+    std::vector<std::uint8_t> out(5);
+    applyTable(p, mask, table, out.data());
+    EXPECT_EQ(out, (std::vector<std::uint8_t>{255, 255, 127, 63, 255}));
+
+    // Without foreground the table stays as it was.
+    ValueTable untouched(kTableSize, 9);
+    equaliseTable(untouched, countsOf(p, Mask(5, 0)));
+    EXPECT_EQ(untouched, ValueTable(kTableSize, 9));
 }
 
 }  // namespace
