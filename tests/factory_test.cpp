@@ -282,6 +282,19 @@ TEST_F(AcfCheckTest, AModuleThatStopsAnsweringIsGivenUpAfterThirtySeconds)
     EXPECT_EQ(sends.size(), 1u + 10u + 301u);
 }
 
+TEST_F(AcfCheckTest, OnlyFailuresInARowCountTowardsGivingUp)
+{
+    sim::VirtualModule &module = connectModule();
+    module.script(0x54, ScriptedReply::ok());
+    for (int stretch = 0; stretch < 2; ++stretch) {
+        for (int i = 0; i < 250; ++i) module.script(0x54, ScriptedReply::failure());  // 25 s each
+        module.script(0x54, ScriptedReply::withStatus(3));                             // alive between them
+    }
+    module.script(0x54, ScriptedReply::ok());
+    EXPECT_EQ(AcfBondingIoCheck(), 1);
+    EXPECT_EQ(blocks().size(), 1u + 2 * 251u + 1u);
+}
+
 TEST_F(AcfCheckTest, ClearsAPendingCancelAndDoesNotWatchIt)
 {
     sim::VirtualModule &module = connectModule();
