@@ -10,7 +10,7 @@ using transport::StatusRule;
 namespace {
 
 constexpr StatusRule kIcTypeStatuses[] = {{1, kIcTypeResult, nullptr}};
-// A failed CT check may come back as "unknown command": both mean "not passed".
+// Callers know 6 as "check failed"; the module's 9 reaches them the same way.
 constexpr StatusRule kCtStatuses[] = {{9, 6, nullptr}};
 constexpr StatusRule kAcfStartStatuses[] = {{1, 1, nullptr}, {8, 8, nullptr}, {9, 9, nullptr}};
 constexpr StatusRule kAcfQueryStatuses[] = {{1, 1, nullptr}};

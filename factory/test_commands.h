@@ -18,7 +18,7 @@ inline constexpr std::uint8_t kCmdExitTestMode = 0x4E;
 inline constexpr std::uint8_t kCmdAcfBondingIoCheck = 0x54;
 inline constexpr std::uint8_t kCmdCheckCtModule = 0x63;
 
-// Result 5 on success (the module's own "done" for this query).
+// The IC type query succeeds with 5, not 1: station software tests for 5.
 inline constexpr ResultByte kIcTypeResult = 5;
 // How long the ACF status queries keep being sent while every transfer fails.
 inline constexpr std::uint32_t kAcfFailureLimitMs = 30000;
