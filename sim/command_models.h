@@ -7,11 +7,17 @@ namespace fpm::sim {
 
 // Size query, initialisation, firmware version, cancel.
 void installProtocolCommands(VirtualModule &module);
+// LEDs, device status, boot loader, RF connection.
+void installDeviceControlCommands(VirtualModule &module);
+// Test mode, hardware checks, sensor registers, WOE mode.
+void installFactoryCommands(VirtualModule &module);
 
 // Every group, in the order the module's firmware knows them.
 inline void installCommandModels(VirtualModule &module)
 {
     installProtocolCommands(module);
+    installDeviceControlCommands(module);
+    installFactoryCommands(module);
 }
 
 }  // namespace fpm::sim
