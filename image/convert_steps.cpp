@@ -49,47 +49,51 @@ std::uint16_t blockThreshold(const Plane &image)
 }
 
 // ---- 3, 4. Foreground spans and mask ---------------------------------------------------
-// Rows and columns are counted in 16 bits so that the loops run on eight values at a
-// time; the conversion takes no side above 1024.
-
-namespace {
-constexpr std::uint16_t kNoRow = 0xFFFF;
-}
 
 std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold)
 {
     const int width = image.width;
     const int height = image.height;
-    // One pass down the image, row by row (cache-friendly): run[x] counts the rows above
-    // the threshold that end at the current row, up to 3. The first run of three from
-    // the top starts at `first`; the first from the bottom ends at `last`.
-    std::vector<std::uint16_t> run(static_cast<std::size_t>(width), 0);
-    std::vector<std::uint16_t> first(static_cast<std::size_t>(width), kNoRow);
-    std::vector<std::uint16_t> last(static_cast<std::size_t>(width), kNoRow);
-    std::uint16_t *runs = run.data();
-    std::uint16_t *firsts = first.data();
-    std::uint16_t *lasts = last.data();
-    for (int y = 0; y < height; ++y) {
-        const std::uint16_t *r = image.row(y);
-        const auto row = static_cast<std::uint16_t>(y);
-        const auto start = static_cast<std::uint16_t>(y - 2);
-        for (int x = 0; x < width; ++x) {
-            // Masks instead of branches, so that the loop runs on eight columns at a time.
-            const auto above = static_cast<std::uint16_t>(-static_cast<int>(r[x] > threshold));
-            const auto n = static_cast<std::uint16_t>(std::min(runs[x] + 1, 3) & above);
-            runs[x] = n;
-            const auto three = static_cast<std::uint16_t>(-static_cast<int>(n == 3));
-            const auto setFirst = static_cast<std::uint16_t>(three & -static_cast<int>(firsts[x] == kNoRow));
-            firsts[x] = static_cast<std::uint16_t>((start & setFirst) | (firsts[x] & ~setFirst));
-            lasts[x] = static_cast<std::uint16_t>((row & three) | (lasts[x] & ~three));
-        }
-    }
     // Without a run the scans stop on the last row they tried.
     const int noFirst = height >= 3 ? height - 3 : 0;
     const int noLast = height >= 3 ? 2 : height - 1;
-    std::vector<Span> spans(static_cast<std::size_t>(width));
-    for (int x = 0; x < width; ++x)
-        spans[x] = {first[x] == kNoRow ? noFirst : first[x], last[x] == kNoRow ? noLast : last[x]};
+    std::vector<Span> spans(static_cast<std::size_t>(width), Span{noFirst, noLast});
+
+    // Row by row rather than column by column: the rows are contiguous, and one byte per
+    // value lets each row's test run on sixteen columns at a time.
+    std::vector<std::uint8_t> above(image.v.size());
+    for (std::size_t i = 0; i < above.size(); ++i) above[i] = image.v[i] > threshold;
+    std::vector<std::uint8_t> found(static_cast<std::size_t>(width));
+    std::vector<std::uint8_t> fresh(static_cast<std::size_t>(width));
+
+    // Visits the rows that end a run of three in scan order (step +1 from the top, -1
+    // from the bottom) and records each column's first one.
+    auto scan = [&](int from, int to, int step, auto record) {
+        std::fill(found.begin(), found.end(), std::uint8_t{0});
+        int remaining = width;
+        for (int y = from; y != to && remaining > 0; y += step) {
+            const std::uint8_t *a = above.data() + static_cast<std::size_t>(y) * width;
+            const std::uint8_t *b = a + static_cast<std::ptrdiff_t>(step) * width;
+            const std::uint8_t *c = b + static_cast<std::ptrdiff_t>(step) * width;
+            std::uint8_t any = 0;
+            for (int x = 0; x < width; ++x) {
+                const auto f = static_cast<std::uint8_t>(a[x] & b[x] & c[x] & (found[x] ^ 1));
+                fresh[x] = f;
+                any |= f;
+            }
+            if (!any) continue;
+            for (int x = 0; x < width; ++x)
+                if (fresh[x]) {
+                    record(spans[x], y);
+                    found[x] = 1;
+                    --remaining;
+                }
+        }
+    };
+    if (height >= 3) {
+        scan(0, height - 2, 1, [](Span &span, int y) { span.first = y; });
+        scan(height - 1, 1, -1, [](Span &span, int y) { span.last = y; });
+    }
     return spans;
 }
 
@@ -143,7 +147,8 @@ void foregroundMask(const std::vector<Span> &columns, const std::vector<Span> &r
 {
     const int width = static_cast<int>(columns.size());
     const int height = static_cast<int>(rows.size());
-    // Unused column spans become empty ranges so that the inner loop is a plain range test.
+    // Unused column spans become empty ranges so that the inner loop is a plain range
+    // test, in 16 bits so that it runs on eight columns at a time (no side is above 1024).
     std::vector<std::uint16_t> low(static_cast<std::size_t>(width)), high(static_cast<std::size_t>(width));
     for (int x = 0; x < width; ++x) {
         low[x] = static_cast<std::uint16_t>(columns[x].covers() ? columns[x].first : 1);

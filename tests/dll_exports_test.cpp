@@ -117,4 +117,16 @@ TEST_F(DllTest, ControlsChecksAndRegistersFailWithoutAModule)
     EXPECT_EQ(third, 0x77);
     EXPECT_EQ(value, 0x77);
 }
+
+TEST_F(DllTest, ConversionRefusesWithoutASixteenBitModule)
+{
+    // A full 32-bit result, not a byte: -1 while no size query has reported 16-bit pixels.
+    using Convert = std::int32_t(__cdecl *)(const unsigned char *, unsigned char *, std::int32_t, std::int32_t);
+    unsigned char image16[2 * 16 * 8] = {};
+    unsigned char image8[16 * 8];
+    for (unsigned char &b : image8) b = 0x66;
+    EXPECT_EQ(get<Convert>("Trans16To8Img")(image16, image8, 16, 8), -1);
+    for (unsigned char b : image8) EXPECT_EQ(b, 0x66);
+}
+
 }  // namespace

@@ -21,7 +21,9 @@ std::vector<std::uint8_t> convertWith(const std::vector<std::uint16_t> &samples,
                 for (int x = bx; x < bx + 16; ++x) sum += at(x, y);
             M = std::max(M, static_cast<int>(sum / 256));
         }
-    const double product = M * 0.3;
+    // Stored through a volatile double so that an x87 FPU rounds the product to double
+    // precision, as every other FPU does, before it is truncated.
+    volatile double product = M * 0.3;
     const int T = static_cast<int>(product);
 
     // Foreground mask, one bit per pixel.
