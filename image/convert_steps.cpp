@@ -50,6 +50,31 @@ std::uint16_t blockThreshold(const Plane &image)
 
 // ---- 3, 4. Foreground spans and mask ---------------------------------------------------
 
+namespace {
+
+// Index of the first / last non-zero byte of bytes[0, count), or -1.
+int firstSet(const std::uint8_t *bytes, int count)
+{
+    const void *found = count > 0 ? std::memchr(bytes, 1, static_cast<std::size_t>(count)) : nullptr;
+    return found ? static_cast<int>(static_cast<const std::uint8_t *>(found) - bytes) : -1;
+}
+
+int lastSet(const std::uint8_t *bytes, int count)
+{
+    int i = count;
+    // Eight bytes at a time over the (usually empty) right-hand background.
+    while (i >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i - 8, 8);
+        if (word) break;
+        i -= 8;
+    }
+    while (i > 0 && !bytes[i - 1]) --i;
+    return i - 1;
+}
+
+}  // namespace
+
 std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold)
 {
     const int width = image.width;
@@ -82,12 +107,13 @@ std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold)
                 any |= f;
             }
             if (!any) continue;
-            for (int x = 0; x < width; ++x)
-                if (fresh[x]) {
-                    record(spans[x], y);
-                    found[x] = 1;
-                    --remaining;
-                }
+            for (int x = firstSet(fresh.data(), width); x >= 0;) {
+                record(spans[x], y);
+                found[x] = 1;
+                --remaining;
+                const int next = firstSet(fresh.data() + x + 1, width - x - 1);
+                x = next < 0 ? -1 : x + 1 + next;
+            }
         }
     };
     if (height >= 3) {
@@ -96,31 +122,6 @@ std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold)
     }
     return spans;
 }
-
-namespace {
-
-// Index of the first / last non-zero byte of bytes[0, count), or -1.
-int firstSet(const std::uint8_t *bytes, int count)
-{
-    const void *found = count > 0 ? std::memchr(bytes, 1, static_cast<std::size_t>(count)) : nullptr;
-    return found ? static_cast<int>(static_cast<const std::uint8_t *>(found) - bytes) : -1;
-}
-
-int lastSet(const std::uint8_t *bytes, int count)
-{
-    int i = count;
-    // Eight bytes at a time over the (usually empty) right-hand background.
-    while (i >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, bytes + i - 8, 8);
-        if (word) break;
-        i -= 8;
-    }
-    while (i > 0 && !bytes[i - 1]) --i;
-    return i - 1;
-}
-
-}  // namespace
 
 std::vector<Span> rowSpans(const Plane &image, std::uint16_t threshold)
 {
