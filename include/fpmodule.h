@@ -214,7 +214,9 @@ FPM_RESULT FPM_CALL ReadWOEstatusWithHandle(FPM_HANDLE handle, unsigned char *fi
  * written); -2 a null buffer, a width below 3 or a height below 5, a side above 1024, or
  * no memory (nothing written, the working size not fixed); -3 the fixed working size
  * needs more pixels than this call's buffers hold (nothing written).
- * Safe to call from several threads at once. */
+ * Histograms count in 32 bits: identical results up to 65535 pixels (255 x 255), and
+ * no wrapped counts on larger images. Safe to call from several threads at once; one
+ * set of working buffers is kept between calls. */
 int32_t FPM_CALL Trans16To8Img(const unsigned char *image16, unsigned char *image8, int32_t width,
                                int32_t height);
 

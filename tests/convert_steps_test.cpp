@@ -197,13 +197,6 @@ TEST(ConvertFilters, SharpeningClampsAtZeroAndKeepsTheLow16Bits)
     EXPECT_EQ(out.at(0, 0), 0);
 }
 
-TEST(ConvertFilters, BackgroundClearsToZero)
-{
-    Plane p = planeOf({{5, 6, 7}});
-    clearBackground(p, Mask{1, 0, 1});
-    EXPECT_EQ(rowsOf(p), rowsOf(planeOf({{5, 0, 7}})));
-}
-
 ValueCounts countsOf(const Plane &p, const Mask &mask)
 {
     ValueCounts counts;
