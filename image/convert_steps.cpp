@@ -297,10 +297,28 @@ void countForegroundValues(const Plane &image, const Mask &mask, ValueCounts &co
     });
 }
 
+namespace {
+
+using BinCounts = std::array<std::uint32_t, 4096>;
+
+// The first bin, walking from `from` in steps of `step`, at which the running count
+// exceeds `tail`; `none` when the walk ends first.
+int binPastTail(const BinCounts &histogram, std::uint32_t tail, int from, int step, int none)
+{
+    std::uint32_t running = 0;
+    for (int bin = from; bin >= 0 && bin < 4096; bin += step) {
+        running += histogram[bin];
+        if (running > tail) return bin;
+    }
+    return none;
+}
+
+}  // namespace
+
 StretchRange stretchRange(const ValueCounts &counts)
 {
     // The 4096 bins of four values each; 0 is not counted.
-    std::array<std::uint32_t, 4096> histogram{};
+    BinCounts histogram{};
     for (int bin = 0; bin < 4096; ++bin)
         histogram[bin] = counts[4 * bin] + counts[4 * bin + 1] + counts[4 * bin + 2] + counts[4 * bin + 3];
     histogram[0] -= counts[0];
@@ -308,24 +326,8 @@ StretchRange stretchRange(const ValueCounts &counts)
     for (std::uint32_t c : histogram) n += c;
     if (n == 0) return {};
     const std::uint32_t tail = n * 2 / 100;
-    int lowBin = 4096;
-    std::uint32_t running = 0;
-    for (int bin = 0; bin < 4096; ++bin) {
-        running += histogram[bin];
-        if (running > tail) {
-            lowBin = bin;
-            break;
-        }
-    }
-    int highBin = -1;
-    running = 0;
-    for (int bin = 4095; bin >= 0; --bin) {
-        running += histogram[bin];
-        if (running > tail) {
-            highBin = bin;
-            break;
-        }
-    }
+    const int lowBin = binPastTail(histogram, tail, 0, 1, 4096);
+    const int highBin = binPastTail(histogram, tail, 4095, -1, -1);
     return {static_cast<std::uint16_t>(lowBin * 4), static_cast<std::uint16_t>(highBin * 4)};
 }
 

@@ -1,12 +1,13 @@
 // The steps of the 16-bit to 8-bit conversion, in the order the pipeline runs them
 // (image/convert16to8.cpp). Each step is a whole-image integer pass that can be run and
 // checked on its own. Intermediate values are kept as unsigned 16-bit numbers: where a
-// step's integer result does not fit, the low 16 bits are kept, exactly as the module's
-// reference behaviour does; nothing is saturated unless a step says so.
+// step's integer result does not fit, its low 16 bits are kept (images must convert to
+// the same bytes everywhere); nothing is saturated unless a step says so.
 //
 // Histogram counts are 32 bits wide. Up to 65535 pixels (every sensor of 255 x 255 or
-// less) that gives the same counts as 16-bit counters; beyond that it keeps the stretch
-// and the equalisation meaningful instead of letting the counts wrap.
+// less) that gives the same counts as the 16-bit counters of other converters; beyond
+// that it keeps the stretch and the equalisation meaningful instead of letting the
+// counts wrap.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // A plain, step-by-step version of the 16-bit to 8-bit conversion, written for reading,
-// not for speed: every value is stored the way the module's reference behaviour stores
-// it, one step after the other, with nothing fused. The library's fast version must
-// agree with it byte for byte.
+// not for speed: every intermediate value is stored as an unsigned 16-bit number, one
+// whole-image step after the other, with nothing fused and no tables. The library's fast
+// version must agree with it byte for byte.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +9,8 @@
 
 namespace fpm::test {
 
-// The histogram counts: 16-bit as the reference keeps them (they wrap beyond 65535
-// pixels), or 32-bit as the library keeps them.
+// The histogram counts: 16-bit counters (they wrap beyond 65535 pixels), or 32-bit as
+// the library keeps them.
 enum class OracleCounts { Sixteen, ThirtyTwo };
 
 std::vector<std::uint8_t> oracleConvert(const std::vector<std::uint16_t> &samples, int width, int height,
