@@ -1,6 +1,19 @@
 // Turns a 16-bit sensor image into the 8-bit fingerprint image that callers show and
 // match: finger area, row flattening, smoothing, sharpening, contrast stretch,
-// inversion (ridges dark on white) and histogram equalisation.
+// inversion (ridges dark on white) and histogram equalisation (steps in
+// image/convert_steps.h).
+//
+// Where the conversion's own rules would read or write outside a caller's buffers, or
+// break later calls, it refuses instead:
+// - Fewer than 5 rows or 3 columns: the flattening needs five row means and the spans
+//   three values in a row; such a call gives kBadImageArguments.
+// - The working size is fixed by the first call that converts, not by a call that is
+//   refused: a stray call with a null buffer or a size of 0 would otherwise leave every
+//   later conversion unusable.
+// - A later call converts with the working size only when that many pixels fit in the
+//   buffers its own width and height describe (kBuffersTooSmall otherwise).
+// - Histogram counts are 32-bit (see convert_steps.h).
+// A conversion returns kConverted (0).
 #pragma once
 
 #include <cstdint>
