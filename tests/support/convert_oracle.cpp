@@ -175,7 +175,7 @@ std::vector<std::uint8_t> convertWith(const std::vector<std::uint16_t> &samples,
     for (int i = 1; i < 256; ++i) C[i] = static_cast<Count>(C[i - 1] + count[i]);
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x)
-            if (bit(x, y)) at(x, y) = C[255] == 0 ? 0 : static_cast<u16>(long{C[at(x, y)]} * 255 / C[255]);
+            if (bit(x, y)) at(x, y) = C[255] == 0 ? 0 : static_cast<u16>(std::int64_t{C[at(x, y)]} * 255 / C[255]);
 
     // Output: the low byte of each value.
     std::vector<std::uint8_t> out(static_cast<std::size_t>(W) * H);
