@@ -174,16 +174,26 @@ TEST_F(ConvertExportTest, BadArgumentsGiveACodeAndDoNotFixTheWorkingSize)
 
 TEST_F(ConvertExportTest, ConcurrentConversionsAgree)
 {
+    // Callers of the export and conversions of other sizes share the kept buffers.
     const auto samples = sim::synthesizeFingerprint16(96, 80, 8);
     const auto expected = oracleConvert(samples, 96, 80);
-    std::vector<std::vector<std::uint8_t>> outs(4, std::vector<std::uint8_t>(96 * 80));
+    const auto other = sim::synthesizeFingerprint16(50, 130, 9);
+    const auto otherExpected = oracleConvert(other, 50, 130);
+    std::vector<std::vector<std::uint8_t>> outs(4);
     std::vector<std::thread> threads;
-    for (auto &out : outs)
-        threads.emplace_back([&] {
-            for (int i = 0; i < 5; ++i) EXPECT_EQ(Trans16To8Img(bytesOf(samples), out.data(), 96, 80), 0);
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 5; ++i) {
+                if (t % 2 == 0) {
+                    outs[t].assign(96 * 80, 0);
+                    EXPECT_EQ(Trans16To8Img(bytesOf(samples), outs[t].data(), 96, 80), 0);
+                } else {
+                    outs[t] = libraryConvert(other, 50, 130);
+                }
+            }
         });
     for (auto &t : threads) t.join();
-    for (const auto &out : outs) EXPECT_EQ(out, expected);
+    for (int t = 0; t < 4; ++t) EXPECT_EQ(outs[t], t % 2 == 0 ? expected : otherExpected) << t;
 }
 
 TEST(FingerprintSynth, IsDeterministicPerSeed)
