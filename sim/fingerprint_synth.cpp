@@ -63,6 +63,16 @@ std::vector<std::uint16_t> synthesizeFingerprint16(int width, int height, std::u
     const double warpX = random.uniform(25.0, 45.0), warpY = random.uniform(25.0, 45.0);
     const double warpPhase1 = random.uniform(0, 2 * pi), warpPhase2 = random.uniform(0, 2 * pi);
 
+    // Ridge endings and bifurcations: each adds one turn of phase around its point, so
+    // that one ridge more starts there while the pattern stays continuous elsewhere.
+    struct Minutia {
+        double x, y, turns;
+    };
+    Minutia minutiae[6];
+    for (Minutia &m : minutiae)
+        m = {centreX + halfWidth * random.uniform(-0.6, 0.6), centreY + halfHeight * random.uniform(-0.6, 0.6),
+             random.uniform(0, 1) < 0.5 ? -1.0 : 1.0};
+
     // Signal levels of a capacitive sensor: a low background, a contact level, ridges
     // above valleys, a per-row offset of the read-out, and pixel noise.
     // The read-out uses about 14 bits.
@@ -81,8 +91,9 @@ std::vector<std::uint16_t> synthesizeFingerprint16(int width, int height, std::u
 
             const double cx = x - coreX;
             const double cy = (y - coreY) * stretch;
-            const double level = std::sqrt(cx * cx + cy * cy) + arch * (y - coreY) +
-                                 warpAmount * std::sin(x / warpX + warpPhase1) * std::sin(y / warpY + warpPhase2);
+            double level = std::sqrt(cx * cx + cy * cy) + arch * (y - coreY) +
+                           warpAmount * std::sin(x / warpX + warpPhase1) * std::sin(y / warpY + warpPhase2);
+            for (const Minutia &m : minutiae) level += m.turns * period / (2 * pi) * std::atan2(y - m.y, x - m.x);
             const double wave = 0.5 + 0.5 * std::cos(2 * pi * level / period);
 
             const double value = background + rowOffset + inContact * (contact + ridge * wave) + random.normal() * noise;
