@@ -8,10 +8,14 @@ namespace fpm::sim {
 // Size query, initialisation, firmware version, cancel.
 void installProtocolCommands(VirtualModule &module);
 
+// Image reads, image check and upload, baseline, calibration and sensing.
+void installImageCommands(VirtualModule &module);
+
 // Every group, in the order the module's firmware knows them.
 inline void installCommandModels(VirtualModule &module)
 {
     installProtocolCommands(module);
+    installImageCommands(module);
 }
 
 }  // namespace fpm::sim

@@ -1,5 +1,6 @@
 #include "transport/exchange.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "connection/connection_state.h"
@@ -50,6 +51,12 @@ ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, s
     TickPacer pacer;
 
     auto limitReached = [&] { return options.limitMs != 0 && pacer.elapsedMs() >= options.limitMs; };
+    auto sendsAgain = [&](std::uint8_t status) {
+        if (status == kStatusBusy && options.pollWhileBusy) return true;
+        if (options.endStatuses.empty()) return false;
+        return std::find(options.endStatuses.begin(), options.endStatuses.end(), status) == options.endStatuses.end();
+    };
+    if (options.firstSendOnNextTick) pacer.markTick();
 
     for (;;) {
         if (!pacer.waitNextTick(cancel)) return {Ending::Canceled, 0};
@@ -66,8 +73,8 @@ ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, s
             continue;
         }
         if (options.checkEcho && reply[0] != block.code()) return {Ending::WrongEcho, reply[1]};
-        if (reply[1] == kStatusBusy && options.pollWhileBusy) {
-            if (limitReached()) return {Ending::LimitReached, kStatusBusy};
+        if (sendsAgain(reply[1])) {
+            if (limitReached()) return {Ending::LimitReached, reply[1]};
             continue;
         }
         return {Ending::Replied, reply[1]};
@@ -98,6 +105,10 @@ CommandOutcome run(const Command &command, device::Handle handle, const VendorCo
         result = command.limitResult;
         break;
     case Ending::Replied: {
+        if (command.statusIsResult) {
+            result = r.status;
+            break;
+        }
         result = command.unlistedResult;
         reason = command.unlistedReason;
         for (const StatusRule &rule : command.statuses) {

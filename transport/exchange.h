@@ -31,6 +31,10 @@ struct ExchangeOptions {
     bool marksInProgress = false;         // holds commandInProgress at 1 for the whole exchange
     bool retryFailedTransfer = false;     // a failed transfer is sent again on the next tick
     std::uint32_t limitMs = 0;            // overall limit for re-sends; 0: none
+    bool firstSendOnNextTick = false;     // the first send waits for tick 1 instead of going out at once
+    // When given, only these statuses end the exchange; any other is sent again on the
+    // next tick like busy (and counts against limitMs).
+    std::span<const std::uint8_t> endStatuses{};
     // Before each send, while this flag is set, wait for the next tick (DoCancel waits so
     // for the command it cancels).
     const std::atomic<std::uint8_t> *holdWhileSet = nullptr;
@@ -75,6 +79,7 @@ struct Command {
     ResultByte canceledResult = kFailure;
     ResultByte limitResult = kFailure;
     bool clearsCancel = true;  // sets cancelRequested to 0 before anything else
+    bool statusIsResult = false;  // a reply's status is the result itself, with no line
 };
 
 struct CommandOutcome {
