@@ -37,6 +37,7 @@ int main(int argc, char **argv)
     CLI::App app{"fpmodule: the fingerprint module from the command line"};
     app.require_subcommand(1);
     fpm::cli::addInfoCommand(app);
+    fpm::cli::addCaptureCommand(app);
     CLI11_PARSE(app, argc, argv);
     for (auto &[sub, action] : fpm::cli::actions())
         if (sub->parsed()) return action();
