@@ -105,7 +105,11 @@ std::int32_t repairListedPixels(std::uint8_t *image, std::int32_t width, std::in
     return 0;
 }
 
-std::int32_t buildDefectPixelMap()
+namespace {
+
+// Size query and baseline read, in test mode. The old baseline and list stay as they
+// were until a new baseline has been read.
+std::int32_t readBaselineAndList()
 {
     const device::Handle handle = transport::connectedHandle();
     std::int32_t width = 0, height = 0;
@@ -115,7 +119,6 @@ std::int32_t buildDefectPixelMap()
     const std::int64_t bytes = currentImageBytes();
     if (bytes == 0) return kQueryFailed;
 
-    // The old baseline and list stay as they were until a new baseline has been read.
     std::vector<std::uint8_t> baseline(static_cast<std::size_t>(bytes));
     if (readPlain(kBaseImage, handle, baseline.data()) != kSuccess) return kQueryFailed;
 
@@ -125,6 +128,17 @@ std::int32_t buildDefectPixelMap()
     s.baseHeight = height;
     s.defectPixels = findDefectPixels(s.baseImage.data(), width, height, depth);
     return 0;
+}
+
+}  // namespace
+
+std::int32_t buildDefectPixelMap()
+{
+    EnterTestMode();  // a module already in test mode says so; the read decides
+    const std::int32_t result = readBaselineAndList();
+    // Also after a failure: the module must not stay in test mode.
+    ExitTestMode();
+    return result;
 }
 
 std::int32_t repairDefectPixels(std::uint8_t *image)

@@ -48,8 +48,9 @@ ResultByte runSensorCommand(const SensorCommand &command, device::Handle handle,
                             std::initializer_list<std::uint8_t> parameters, std::initializer_list<void *> outputs)
 {
     const transport::Command exchange{.options = {.timeoutSeconds = command.timeoutSeconds},
-                                      .clearsCancel = false,
-                                      .statusIsResult = true};
+                                      .statuses = {},
+                                      .unlistedStatusIsResult = true,
+                                      .clearsCancel = false};
     std::uint8_t bytes[14] = {command.phase};
     std::size_t n = 1;
     for (std::uint8_t p : parameters) {

@@ -7,7 +7,10 @@ namespace fpm::sim {
 
 // Size query, initialisation, firmware version, cancel.
 void installProtocolCommands(VirtualModule &module);
-
+// LEDs, device status, boot loader, RF connection.
+void installDeviceControlCommands(VirtualModule &module);
+// Test mode, hardware checks, sensor registers, WOE mode.
+void installFactoryCommands(VirtualModule &module);
 // Image reads, image check and upload, baseline, calibration and sensing.
 void installImageCommands(VirtualModule &module);
 
@@ -15,6 +18,8 @@ void installImageCommands(VirtualModule &module);
 inline void installCommandModels(VirtualModule &module)
 {
     installProtocolCommands(module);
+    installDeviceControlCommands(module);
+    installFactoryCommands(module);
     installImageCommands(module);
 }
 

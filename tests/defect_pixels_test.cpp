@@ -153,9 +153,10 @@ TEST_F(DefectModuleTest, BuildsTheMapFromTheModulesBaseline)
         EXPECT_EQ(pairs(state().defectPixels), (Pixels{{5, 7}, {5, 8}, {8, 117}, {9, 2}}));
         EXPECT_EQ(state().baseImage, sim::modelImage(m, 0x49));
         EXPECT_EQ(state().bytesPerPixel, depth);
-        auto reads = host().requestsWithCode(0x49);
-        ASSERT_EQ(reads.size(), 2u);
-        EXPECT_EQ(reads[1].length, 120u * 100u * depth);
+        std::vector<int> codes;
+        for (const auto &r : host().requests()) codes.push_back(r.code());
+        EXPECT_EQ(codes, (std::vector<int>{0x4D, 0x34, 0x49, 0x49, 0x4E}));
+        EXPECT_EQ(host().requests()[3].length, 120u * 100u * depth);
     }
 }
 
@@ -167,7 +168,9 @@ TEST_F(DefectModuleTest, AFailedBaselineReadKeepsTheOldMap)
     m.part<sim::ImageModel>().baselinePixels = {{50, 50, 0}};
     m.script(0x49, sim::ScriptedReply::ok());
     m.script(0x49, sim::ScriptedReply::failure());
+    host().clearRequests();
     EXPECT_EQ(image::buildDefectPixelMap(), -1);
+    EXPECT_EQ(host().requests().back().code(), 0x4E);  // test mode is left on every path
     EXPECT_EQ(state().defectPixels.size(), 4u);
     EXPECT_EQ(state().baseImage, oldBase);
     m.script(0x34, sim::ScriptedReply::withStatus(2));

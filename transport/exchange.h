@@ -31,6 +31,9 @@ struct ExchangeOptions {
     bool marksInProgress = false;         // holds commandInProgress at 1 for the whole exchange
     bool retryFailedTransfer = false;     // a failed transfer is sent again on the next tick
     std::uint32_t limitMs = 0;            // overall limit for re-sends; 0: none
+    // With retryFailedTransfer: give up once transfers have failed for this long with no
+    // success between (a module that stopped answering); 0: none.
+    std::uint32_t failureLimitMs = 0;
     bool firstSendOnNextTick = false;     // the first send waits for tick 1 instead of going out at once
     // When given, only these statuses end the exchange; any other is sent again on the
     // next tick like busy (and counts against limitMs).
@@ -73,13 +76,13 @@ struct Command {
     ExchangeOptions options;
     std::span<const StatusRule> statuses = standardStatuses();
     ResultByte unlistedResult = kFailure;
+    bool unlistedStatusIsResult = false;  // an unlisted status is passed on as the result
     const char *unlistedReason = "default";
     bool logTransferFailure = true;
     bool logWrongEcho = true;
     ResultByte canceledResult = kFailure;
     ResultByte limitResult = kFailure;
     bool clearsCancel = true;  // sets cancelRequested to 0 before anything else
-    bool statusIsResult = false;  // a reply's status is the result itself, with no line
 };
 
 struct CommandOutcome {
