@@ -127,6 +127,7 @@ std::int32_t simpleGetFingerprint(device::Handle handle, std::uint8_t *buffer)
 
 ResultByte checkImage(device::Handle handle, std::uint8_t *value)
 {
+    if (!value) return kFailure;
     alignas(8) std::uint8_t reply[8];
     auto block = transport::VendorCommandBlock::make(kCmdCheckImage, {kCmdFlag});
 
@@ -142,7 +143,7 @@ ResultByte checkImage(device::Handle handle, std::uint8_t *value)
 
     block.bytes[2] = kStatusFlag;
     transport::CommandOutcome status = transport::run(kCheckStatus, handle, block, reply);
-    if (status.result == kSuccess && value) *value = reply[2];
+    if (status.result == kSuccess) *value = reply[2];
     return status.result;
 }
 

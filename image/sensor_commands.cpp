@@ -9,7 +9,7 @@ namespace fpm::image {
 const SensorCommand kEnterSensingMode{0x44, 0, 10, {}};
 const SensorCommand kGetCurrentData{0x45, 0, 10, {{{StoreWhen::StatusOk, 2, 5}}}};
 const SensorCommand kDoCalibration{
-    0x46, 1, 10, {{{StoreWhen::AnyReply, 4, 2}, {StoreWhen::AnyReply, 6, 2}, {StoreWhen::Status6, 2, 1}}}};
+    0x46, 1, 10, {{{StoreWhen::AnyReply, 4, 2, true}, {StoreWhen::AnyReply, 6, 2, true}, {StoreWhen::Status6, 2, 1}}}};
 const SensorCommand kOutputDac{0x48, 1, 10, {{{StoreWhen::StatusOk, 2, 1}}}};
 const SensorCommand kUpdateBaseImage{0x59, 0, 10, {}};
 const SensorCommand kGetVcb{0x71, 1, 10, {{{StoreWhen::AnyReply, 2, 1}}}};
@@ -47,6 +47,12 @@ void store(const ReplyStore &s, const std::uint8_t *reply, void *out)
 ResultByte runSensorCommand(const SensorCommand &command, device::Handle handle,
                             std::initializer_list<std::uint8_t> parameters, std::initializer_list<void *> outputs)
 {
+    void *const *given = outputs.begin();
+    for (const ReplyStore &s : command.stores) {
+        if (s.size == 0 || given == outputs.end()) break;
+        if (!*given++ && !s.optional) return kFailure;
+    }
+
     const transport::Command exchange{.options = {.timeoutSeconds = command.timeoutSeconds},
                                       .statuses = {},
                                       .unlistedStatusIsResult = true,

@@ -20,6 +20,7 @@ struct ReplyStore {
     StoreWhen when = StoreWhen::AnyReply;
     std::uint8_t from = 0;
     std::uint8_t size = 0;
+    bool optional = false;  // a caller may pass no pointer for it
 };
 
 struct SensorCommand {
@@ -39,8 +40,9 @@ extern const SensorCommand kSetVcb;
 extern const SensorCommand kAutoTest;
 
 // Sends the command with `parameters` in block bytes 3 on, polls while busy, and stores
-// the reply values into `outputs` (one per store, in order; a null output is skipped).
-// Result: the reply's status, or 2 for a failed transfer or a wrong echo.
+// the reply values into `outputs` (one per store, in order). Result: the reply's status,
+// or 2 for a failed transfer or a wrong echo; a missing output that is not optional gives
+// 2 with nothing sent.
 ResultByte runSensorCommand(const SensorCommand &command, device::Handle handle,
                             std::initializer_list<std::uint8_t> parameters = {},
                             std::initializer_list<void *> outputs = {});

@@ -169,7 +169,7 @@ int32_t FPM_CALL SimpleGetFingerprint(unsigned char *buffer);
  * was rejected as not genuine; 2 any other failure (logged as
  * "CheckImage(CMD_FLAG) : <reason>" or "CheckImage(STATUS_FLAG) : <reason>"). A request
  * answered with a status other than 1, 2 or busy is asked again on the next tick, at most
- * 50 times. *value is written only on 1 (a null value pointer is allowed). */
+ * 50 times. *value is written only on 1. A null value pointer gives 2 with nothing sent. */
 FPM_RESULT FPM_CALL CheckImage(unsigned char *value);
 
 /* Uploads an image of the stored geometry's size to the module: request, data, status
@@ -196,9 +196,9 @@ FPM_RESULT FPM_CALL OutputCalibrationImageWithHandle(FPM_HANDLE handle, unsigned
 
 /* The following send one command, poll while the module is busy (no overall limit) and
  * return the module's status itself: 1 success, 6 and others as the module defines them;
- * 2 also for a failed transfer or a wrong echo. Values pass through as numbers; a null
- * output pointer is skipped. Nothing is logged. Time-out 10 seconds, smartcard_auto_test
- * 5 seconds. */
+ * 2 also for a failed transfer or a wrong echo. Values pass through as numbers. A null
+ * output pointer gives 2 with nothing sent (DoCalibration's two value pointers may be
+ * null). Nothing is logged. Time-out 10 seconds, smartcard_auto_test 5 seconds. */
 FPM_RESULT FPM_CALL EnterSensingMode(void);
 FPM_RESULT FPM_CALL EnterSensingModeWithHandle(FPM_HANDLE handle);
 /* On status 1: the module's five current-data bytes into record[0..4]. */

@@ -41,7 +41,7 @@ const SensorCase kCases[] = {
     {"DoCalibrationOneValue", [] { return DoCalibration(0x1234, 0xABCD, 0x0F0E, &g_value1, nullptr, &g_byte); },
      {0x46, 1, 0x34, 0x12, 0xCD, 0xAB, 0, 0}, 10},
     {"DoCalibrationWithHandle",
-     [] { return DoCalibrationWithHandle(state().deviceHandle, 1, 2, 3, nullptr, &g_value2, nullptr); },
+     [] { return DoCalibrationWithHandle(state().deviceHandle, 1, 2, 3, nullptr, &g_value2, &g_byte); },
      {0x46, 1, 1, 0, 2, 0, 0, 0}, 10},
     {"OutputDAC", [] { return OutputDAC(&g_byte); }, {0x48, 1}, 10},
     {"OutputDACWithHandle", [] { return OutputDACWithHandle(state().deviceHandle, &g_byte); }, {0x48, 1}, 10},
@@ -142,9 +142,16 @@ TEST_F(SensorCommandTest, CalibrationValuesComeWithEveryReplyItsByteOnlyWithStat
     EXPECT_EQ(value1, 0x0201);
     EXPECT_EQ(value2, 0xABCD);
     EXPECT_EQ(byte, 0x77);
-    // No pointers at all: the command still runs.
-    EXPECT_EQ(DoCalibration(1, 2, 3, nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(GetCurrentData(nullptr), 1);
+    // The two values are optional, the other outputs are not.
+    EXPECT_EQ(DoCalibration(1, 2, 3, nullptr, nullptr, &byte), 1);
+    host().clearRequests();
+    EXPECT_EQ(DoCalibration(1, 2, 3, &value1, &value2, nullptr), 2);
+    EXPECT_EQ(GetCurrentData(nullptr), 2);
+    EXPECT_EQ(OutputDAC(nullptr), 2);
+    EXPECT_EQ(GetVCB(nullptr), 2);
+    EXPECT_EQ(smartcard_auto_test(nullptr), 2);
+    EXPECT_EQ(CheckImage(nullptr), 2);
+    EXPECT_TRUE(host().requests().empty());
 }
 
 TEST_F(SensorCommandTest, TheRepairSwitchTakesAnyNonZeroByteAsOn)
