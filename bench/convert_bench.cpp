@@ -58,7 +58,7 @@ const Stages &stages()
 }
 
 // The export, as a caller sees it (a 16-bit module connected).
-void Library(benchmark::State &st)
+void ConvertLibrary(benchmark::State &st)
 {
     fpm::state().bytesPerPixel = 2;
     std::vector<std::uint8_t> out(kSide * kSide);
@@ -67,15 +67,15 @@ void Library(benchmark::State &st)
         benchmark::DoNotOptimize(out.data());
     }
 }
-BENCHMARK(Library)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertLibrary)->Unit(benchmark::kMicrosecond);
 
-void Oracle(benchmark::State &st)
+void ConvertOracle(benchmark::State &st)
 {
     for (auto _ : st) benchmark::DoNotOptimize(fpm::test::oracleConvert(stages().samples, kSide, kSide));
 }
-BENCHMARK(Oracle)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertOracle)->Unit(benchmark::kMicrosecond);
 
-void Step01_LoadSamples(benchmark::State &st)
+void ConvertStep01_LoadSamples(benchmark::State &st)
 {
     Plane p(kSide, kSide);
     for (auto _ : st) {
@@ -83,27 +83,27 @@ void Step01_LoadSamples(benchmark::State &st)
         benchmark::DoNotOptimize(p.v.data());
     }
 }
-BENCHMARK(Step01_LoadSamples)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep01_LoadSamples)->Unit(benchmark::kMicrosecond);
 
-void Step02_BlockThreshold(benchmark::State &st)
+void ConvertStep02_BlockThreshold(benchmark::State &st)
 {
     for (auto _ : st) benchmark::DoNotOptimize(blockThreshold(stages().loaded));
 }
-BENCHMARK(Step02_BlockThreshold)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep02_BlockThreshold)->Unit(benchmark::kMicrosecond);
 
-void Step03_ColumnSpans(benchmark::State &st)
+void ConvertStep03_ColumnSpans(benchmark::State &st)
 {
     for (auto _ : st) benchmark::DoNotOptimize(columnSpans(stages().loaded, stages().threshold));
 }
-BENCHMARK(Step03_ColumnSpans)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep03_ColumnSpans)->Unit(benchmark::kMicrosecond);
 
-void Step04_RowSpans(benchmark::State &st)
+void ConvertStep04_RowSpans(benchmark::State &st)
 {
     for (auto _ : st) benchmark::DoNotOptimize(rowSpans(stages().loaded, stages().threshold));
 }
-BENCHMARK(Step04_RowSpans)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep04_RowSpans)->Unit(benchmark::kMicrosecond);
 
-void Step04_ForegroundMask(benchmark::State &st)
+void ConvertStep04_ForegroundMask(benchmark::State &st)
 {
     Mask mask;
     for (auto _ : st) {
@@ -111,9 +111,9 @@ void Step04_ForegroundMask(benchmark::State &st)
         benchmark::DoNotOptimize(mask.data());
     }
 }
-BENCHMARK(Step04_ForegroundMask)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep04_ForegroundMask)->Unit(benchmark::kMicrosecond);
 
-void Step05_FlattenRows(benchmark::State &st)
+void ConvertStep05_FlattenRows(benchmark::State &st)
 {
     Plane out(kSide, kSide);
     for (auto _ : st) {
@@ -121,9 +121,9 @@ void Step05_FlattenRows(benchmark::State &st)
         benchmark::DoNotOptimize(out.v.data());
     }
 }
-BENCHMARK(Step05_FlattenRows)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep05_FlattenRows)->Unit(benchmark::kMicrosecond);
 
-void Step06_Smooth(benchmark::State &st)
+void ConvertStep06_Smooth(benchmark::State &st)
 {
     Plane out(kSide, kSide);
     for (auto _ : st) {
@@ -131,9 +131,9 @@ void Step06_Smooth(benchmark::State &st)
         benchmark::DoNotOptimize(out.v.data());
     }
 }
-BENCHMARK(Step06_Smooth)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep06_Smooth)->Unit(benchmark::kMicrosecond);
 
-void Step07_Sharpen(benchmark::State &st)
+void ConvertStep07_Sharpen(benchmark::State &st)
 {
     Plane out(kSide, kSide);
     for (auto _ : st) {
@@ -141,9 +141,9 @@ void Step07_Sharpen(benchmark::State &st)
         benchmark::DoNotOptimize(out.v.data());
     }
 }
-BENCHMARK(Step07_Sharpen)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep07_Sharpen)->Unit(benchmark::kMicrosecond);
 
-void Step08_ClearBackground(benchmark::State &st)
+void ConvertStep08_ClearBackground(benchmark::State &st)
 {
     Plane image = stages().sharpened;
     for (auto _ : st) {
@@ -151,9 +151,9 @@ void Step08_ClearBackground(benchmark::State &st)
         benchmark::DoNotOptimize(image.v.data());
     }
 }
-BENCHMARK(Step08_ClearBackground)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep08_ClearBackground)->Unit(benchmark::kMicrosecond);
 
-void Step09_CountForegroundValues(benchmark::State &st)
+void ConvertStep09_CountForegroundValues(benchmark::State &st)
 {
     ValueCounts counts;
     for (auto _ : st) {
@@ -161,15 +161,15 @@ void Step09_CountForegroundValues(benchmark::State &st)
         benchmark::DoNotOptimize(counts.data());
     }
 }
-BENCHMARK(Step09_CountForegroundValues)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep09_CountForegroundValues)->Unit(benchmark::kMicrosecond);
 
-void Step09_StretchRange(benchmark::State &st)
+void ConvertStep09_StretchRange(benchmark::State &st)
 {
     for (auto _ : st) benchmark::DoNotOptimize(stretchRange(stages().counts));
 }
-BENCHMARK(Step09_StretchRange)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep09_StretchRange)->Unit(benchmark::kMicrosecond);
 
-void Step09_StretchTable(benchmark::State &st)
+void ConvertStep09_StretchTable(benchmark::State &st)
 {
     ValueTable table;
     for (auto _ : st) {
@@ -177,9 +177,9 @@ void Step09_StretchTable(benchmark::State &st)
         benchmark::DoNotOptimize(table.data());
     }
 }
-BENCHMARK(Step09_StretchTable)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep09_StretchTable)->Unit(benchmark::kMicrosecond);
 
-void Step10_InvertTable(benchmark::State &st)
+void ConvertStep10_InvertTable(benchmark::State &st)
 {
     ValueTable table = stages().stretched;
     for (auto _ : st) {
@@ -187,9 +187,9 @@ void Step10_InvertTable(benchmark::State &st)
         benchmark::DoNotOptimize(table.data());
     }
 }
-BENCHMARK(Step10_InvertTable)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep10_InvertTable)->Unit(benchmark::kMicrosecond);
 
-void Step11_EqualiseTable(benchmark::State &st)
+void ConvertStep11_EqualiseTable(benchmark::State &st)
 {
     ValueTable table(kTableSize);
     for (auto _ : st) {
@@ -200,9 +200,9 @@ void Step11_EqualiseTable(benchmark::State &st)
         benchmark::DoNotOptimize(table.data());
     }
 }
-BENCHMARK(Step11_EqualiseTable)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep11_EqualiseTable)->Unit(benchmark::kMicrosecond);
 
-void Step12_ApplyTable(benchmark::State &st)
+void ConvertStep12_ApplyTable(benchmark::State &st)
 {
     std::vector<std::uint8_t> out(kSide * kSide);
     for (auto _ : st) {
@@ -210,6 +210,6 @@ void Step12_ApplyTable(benchmark::State &st)
         benchmark::DoNotOptimize(out.data());
     }
 }
-BENCHMARK(Step12_ApplyTable)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ConvertStep12_ApplyTable)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

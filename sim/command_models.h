@@ -11,6 +11,8 @@ void installProtocolCommands(VirtualModule &module);
 void installDeviceControlCommands(VirtualModule &module);
 // Test mode, hardware checks, sensor registers, WOE mode.
 void installFactoryCommands(VirtualModule &module);
+// Image reads, image check and upload, baseline, calibration and sensing.
+void installImageCommands(VirtualModule &module);
 
 // Every group, in the order the module's firmware knows them.
 inline void installCommandModels(VirtualModule &module)
@@ -18,6 +20,7 @@ inline void installCommandModels(VirtualModule &module)
     installProtocolCommands(module);
     installDeviceControlCommands(module);
     installFactoryCommands(module);
+    installImageCommands(module);
 }
 
 }  // namespace fpm::sim

@@ -37,6 +37,7 @@ int main(int argc, char **argv)
     CLI::App app{"fpmodule: the fingerprint module from the command line"};
     app.require_subcommand(1);
     fpm::cli::addInfoCommand(app);
+    fpm::cli::addCaptureCommand(app);
     fpm::cli::addSelftestCommand(app);
     fpm::cli::addRegisterCommand(app);
     CLI11_PARSE(app, argc, argv);
