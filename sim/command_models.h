@@ -7,11 +7,14 @@ namespace fpm::sim {
 
 // Size query, initialisation, firmware version, cancel.
 void installProtocolCommands(VirtualModule &module);
+// Product-information block (its vendor code selects a module at connect time).
+void installProductInfoCommands(VirtualModule &module);
 
 // Every group, in the order the module's firmware knows them.
 inline void installCommandModels(VirtualModule &module)
 {
     installProtocolCommands(module);
+    installProductInfoCommands(module);
 }
 
 }  // namespace fpm::sim
