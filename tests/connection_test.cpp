@@ -2,6 +2,7 @@
 // states the connection goes through, and the paths and handles for the twins.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -34,21 +35,13 @@ class ConnectionTest : public LibraryTest {
 protected:
     ScopedFakeClock time;
 
-    // The module's path, once open through the connection.
-    std::u16string openPath()
-    {
-        for (const auto &r : host().requests())
-            if (r.handle == connected()) return r.path;
-        return {};
-    }
+    // Whether a request on the handle reaches a disk (closed handles reach none).
     bool handleIsOpen(FPM_HANDLE handle)
     {
-        // Closed handles reach no disk: their requests carry no path.
         std::uint8_t reply[8];
         const std::uint8_t block[16] = {0xE0, 0x34};
         RecvDataTransactionWithHandle(handle, block, reply, 8, 3);
-        bool open = host().requests().back().path.size() > 0;
-        return open;
+        return !host().requests().back().path.empty();
     }
 };
 
@@ -356,7 +349,7 @@ TEST_F(ExtractDevicePathTest, CopiesEveryMatchAmongTheFirstInterfaces)
     EXPECT_EQ(buffers[2], std::u16string(256, u'#'));
 
     // The count limits interfaces examined, not matches.
-    buffers[0] = std::u16string(256, u'#');
+    std::fill(buffers[0].begin(), buffers[0].end(), u'#');  // in place: the pointer stays valid
     EXPECT_EQ(extract(3), 1);
     EXPECT_EQ(found, 1);
     EXPECT_EQ(buffers[1], filled(kSecondModulePath));  // from before: not written again
