@@ -19,5 +19,6 @@ void addCommand(CLI::App &app, const std::string &name, const std::string &descr
 std::string printable(const unsigned char *bytes, std::size_t size);
 
 void addInfoCommand(CLI::App &app);
+void addListCommand(CLI::App &app);
 
 }  // namespace fpm::cli
