@@ -51,6 +51,19 @@ FPM_EXPORT FPM_RESULT FPM_CALL GetDevConnectionByVendorCode(uint32_t vendorCode)
     return connect(request);
 }
 
+FPM_EXPORT FPM_RESULT FPM_CALL OpenDevice(void)
+{
+    if (CheckDeviceConnection() != fpm::kSuccess) return fpm::kFailure;
+    ChangeDevStatus(1);  // the module is usable whatever it answers
+    return fpm::kSuccess;
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL CloseDevice(void)
+{
+    ChangeDevStatus(0);  // sent on the handle as it is, even when there is none
+    return replaceHandle(nullptr) ? 1 : 0;
+}
+
 FPM_EXPORT FPM_RESULT FPM_CALL DeviceDisConnection(void) { return replaceHandle(nullptr) ? 1 : 0; }
 
 FPM_EXPORT FPM_RESULT FPM_CALL ExtractDevicePath(const FPM_WCHAR *vendor, const FPM_WCHAR *product,

@@ -121,6 +121,86 @@ FPM_RESULT FPM_CALL GetFirmwareVersionWithHandle(FPM_HANDLE handle, int32_t offs
  * 1 on CODE_OK, 2 otherwise. */
 FPM_RESULT FPM_CALL DoCancel(void);
 
+/* ---- Device control --------------------------------------------------------------
+ * One command each; 1 when the module answered CODE_OK, 2 otherwise (any other status,
+ * a failed transfer, a reply to another command). Busy replies are asked again on each
+ * 100 ms tick with no overall limit. Only the low byte of an int32_t argument is sent.
+ *   ChangeLEDsStatus: sets the LEDs (the library itself sends 3 at the end of a
+ *   procedure); logs "ChangeLEDsStatus : <reason>" on failure.
+ *   ChangeDevStatus: 1 when the module is taken into use, 0 before its handle is
+ *   closed; logs "ChangeDevStatus : <reason>" on failure.
+ *   SwitchToBoot: starts the module's boot loader; the library keeps its handle as it
+ *   is. RfConnection: makes the module's RF connection. Neither writes a log line. */
+FPM_RESULT FPM_CALL ChangeLEDsStatus(int32_t ledState);
+FPM_RESULT FPM_CALL ChangeLEDsStatusWithHandle(FPM_HANDLE handle, int32_t ledState);
+FPM_RESULT FPM_CALL ChangeDevStatus(int32_t deviceStatus);
+FPM_RESULT FPM_CALL SwitchToBoot(void);
+FPM_RESULT FPM_CALL RfConnection(void);
+FPM_RESULT FPM_CALL RfConnectionWithHandle(FPM_HANDLE handle);
+
+/* ---- Test mode and hardware checks ------------------------------------------------
+ * For factory test stations. One command each (the ACF check: a start and status
+ * queries); no log lines. A failed transfer or a reply to another command gives 2.
+ * Outputs are written only on the statuses named below and are otherwise left as they
+ * were; a null output pointer gives 2 with nothing sent. Busy replies are asked again on
+ * each 100 ms tick with no overall limit.
+ *   EnterTestMode (also exported as SE_Test), ExitTestMode, GetG55Status: 1 on CODE_OK,
+ *   2 otherwise; the G55 status is the result itself.
+ *   GetICtype: on CODE_OK writes the three IC values (first and second 0 to 255, third 0
+ *   to 3) and returns 5; 2 otherwise.
+ *   SensorIOCheck, ModuleIOCheck: on status 1 or 6 write the check's detail byte; the
+ *   module's status is the result (1 passed, 6 failed, others as the module says).
+ *   CheckCTModule: on CODE_OK writes the check's value and returns 1; status 6 or
+ *   CODE_UNKNOWN_CMD gives 6; any other status is the result.
+ *   AcfBondingIoCheck: clears a pending cancel request, starts the check (CODE_CANCELING
+ *   gives 8, CODE_UNKNOWN_CMD 9, anything but CODE_OK 2, busy included), then asks for
+ *   its outcome on each tick while it runs: 1 passed, 2 failed. A failed status query is
+ *   sent again on the next tick; after 30 seconds of status queries failing in a row
+ *   (a module that stopped answering) the check gives up with 2. */
+FPM_RESULT FPM_CALL EnterTestMode(void);
+FPM_RESULT FPM_CALL SE_Test(void);
+FPM_RESULT FPM_CALL EnterTestModeWithHandle(FPM_HANDLE handle);
+FPM_RESULT FPM_CALL SE_TestWithHandle(FPM_HANDLE handle);
+FPM_RESULT FPM_CALL ExitTestMode(void);
+FPM_RESULT FPM_CALL ExitTestModeWithHandle(FPM_HANDLE handle);
+FPM_RESULT FPM_CALL GetG55Status(void);
+FPM_RESULT FPM_CALL GetG55StatusWithHandle(FPM_HANDLE handle);
+FPM_RESULT FPM_CALL GetICtype(uint16_t *first, uint16_t *second, unsigned char *third);
+FPM_RESULT FPM_CALL GetICtypeWithHandle(FPM_HANDLE handle, uint16_t *first, uint16_t *second,
+                                        unsigned char *third);
+FPM_RESULT FPM_CALL SensorIOCheck(unsigned char *detail);
+FPM_RESULT FPM_CALL SensorIOCheckWithHandle(FPM_HANDLE handle, unsigned char *detail);
+FPM_RESULT FPM_CALL ModuleIOCheck(unsigned char *detail);
+FPM_RESULT FPM_CALL ModuleIOCheckWithHandle(FPM_HANDLE handle, unsigned char *detail);
+FPM_RESULT FPM_CALL CheckCTModule(unsigned char *value);
+FPM_RESULT FPM_CALL AcfBondingIoCheck(void);
+FPM_RESULT FPM_CALL AcfBondingIoCheckWithHandle(FPM_HANDLE handle);
+
+/* ---- Sensor registers and WOE mode -------------------------------------------------
+ * One 8-bit sensor register per call, and the module's WOE mode. No log lines. 1 on
+ * CODE_OK; 2 on CODE_ERROR, a failed transfer or a reply to another command; any other
+ * status (CODE_CANCELING, CODE_UNKNOWN_CMD, ...) is passed on as the result. Outputs are
+ * written on CODE_OK only; a null output pointer gives 2 with nothing sent. Busy replies
+ * are asked again on each 100 ms tick with no overall limit.
+ * The register group is 0 except in the Ex and plain AsDefault functions, whose first
+ * argument it is; note the twins' argument lists. AsDefault writes also make the value
+ * the register's default. ReadWOEstatus writes the module's three WOE status bytes. */
+FPM_RESULT FPM_CALL ReadRegister(unsigned char address, unsigned char *value);
+FPM_RESULT FPM_CALL ReadRegisterEx(unsigned char group, unsigned char address, unsigned char *value);
+FPM_RESULT FPM_CALL ReadRegisterWithHandle(FPM_HANDLE handle, unsigned char address, unsigned char *value);
+FPM_RESULT FPM_CALL WriteRegister(unsigned char address, unsigned char value);
+FPM_RESULT FPM_CALL WriteRegisterEx(unsigned char group, unsigned char address, unsigned char value);
+FPM_RESULT FPM_CALL WriteRegisterWithHandle(FPM_HANDLE handle, unsigned char address, unsigned char value);
+FPM_RESULT FPM_CALL WriteRegisterAsDefault(unsigned char group, unsigned char address, unsigned char value);
+FPM_RESULT FPM_CALL WriteRegisterAsDefaultWithHandle(FPM_HANDLE handle, unsigned char address,
+                                                     unsigned char value);
+FPM_RESULT FPM_CALL EnterWOE(void);
+FPM_RESULT FPM_CALL EnterWOEWithHandle(FPM_HANDLE handle);
+FPM_RESULT FPM_CALL ExitWOE(void);
+FPM_RESULT FPM_CALL ExitWOEWithHandle(FPM_HANDLE handle);
+FPM_RESULT FPM_CALL ReadWOEstatus(unsigned char *first, unsigned char *second, unsigned char *third);
+FPM_RESULT FPM_CALL ReadWOEstatusWithHandle(FPM_HANDLE handle, unsigned char *first, unsigned char *second,
+                                            unsigned char *third);
 
 /* ---- Finding, connecting and closing the module -----------------------------------
  * The module is the host's disk interface whose path holds both "ven_wexa" and

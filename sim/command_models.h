@@ -9,12 +9,18 @@ namespace fpm::sim {
 void installProtocolCommands(VirtualModule &module);
 // Product-information block (its vendor code selects a module at connect time).
 void installProductInfoCommands(VirtualModule &module);
+// LEDs, device status, boot loader, RF connection.
+void installDeviceControlCommands(VirtualModule &module);
+// Test mode, hardware checks, sensor registers, WOE mode.
+void installFactoryCommands(VirtualModule &module);
 
 // Every group, in the order the module's firmware knows them.
 inline void installCommandModels(VirtualModule &module)
 {
     installProtocolCommands(module);
     installProductInfoCommands(module);
+    installDeviceControlCommands(module);
+    installFactoryCommands(module);
 }
 
 }  // namespace fpm::sim

@@ -82,4 +82,39 @@ TEST_F(DllTest, QueriesFailWithoutAModule)
     EXPECT_EQ(GetFileAttributesW(L"SmartCard_Log"), INVALID_FILE_ATTRIBUTES);
 }
 
+TEST_F(DllTest, SecondNamesShareTheEntryPoint)
+{
+    using NoArgs = Result(__cdecl *)();
+    using WithHandle = Result(__cdecl *)(HANDLE);
+    ASSERT_NE(get<NoArgs>("SE_Test"), nullptr);
+    EXPECT_EQ(get<NoArgs>("SE_Test"), get<NoArgs>("EnterTestMode"));
+    EXPECT_EQ(get<WithHandle>("SE_TestWithHandle"), get<WithHandle>("EnterTestModeWithHandle"));
+    EXPECT_EQ(get<NoArgs>("SE_Test")(), 2);
+    EXPECT_EQ(get<WithHandle>("SE_TestWithHandle")(INVALID_HANDLE_VALUE), 2);
+    EXPECT_EQ(get<NoArgs>("ExitTestMode")(), 2);
+}
+
+TEST_F(DllTest, ControlsChecksAndRegistersFailWithoutAModule)
+{
+    using IntArg = Result(__cdecl *)(std::int32_t);
+    using HandleInt = Result(__cdecl *)(HANDLE, std::int32_t);
+    using IcType = Result(__cdecl *)(std::uint16_t *, std::uint16_t *, unsigned char *);
+    using ReadEx = Result(__cdecl *)(unsigned char, unsigned char, unsigned char *);
+    using WriteWithHandle = Result(__cdecl *)(HANDLE, unsigned char, unsigned char);
+    using NoArgs = Result(__cdecl *)();
+
+    EXPECT_EQ(get<IntArg>("ChangeDevStatus")(1), 2);
+    EXPECT_EQ(get<HandleInt>("ChangeLEDsStatusWithHandle")(INVALID_HANDLE_VALUE, 3), 2);
+    EXPECT_EQ(get<NoArgs>("SwitchToBoot")(), 2);
+    EXPECT_EQ(get<NoArgs>("AcfBondingIoCheck")(), 2);
+    std::uint16_t first = 0x7777, second = 0x7777;
+    unsigned char third = 0x77, value = 0x77;
+    EXPECT_EQ(get<IcType>("GetICtype")(&first, &second, &third), 2);
+    EXPECT_EQ(get<IcType>("GetICtype")(nullptr, &second, &third), 2);
+    EXPECT_EQ(get<ReadEx>("ReadRegisterEx")(2, 0x10, &value), 2);
+    EXPECT_EQ(get<WriteWithHandle>("WriteRegisterAsDefaultWithHandle")(nullptr, 0x21, 0x40), 2);
+    EXPECT_EQ(first, 0x7777);
+    EXPECT_EQ(third, 0x77);
+    EXPECT_EQ(value, 0x77);
+}
 }  // namespace

@@ -39,6 +39,8 @@ int main(int argc, char **argv)
     app.require_subcommand(1);
     fpm::cli::addInfoCommand(app);
     fpm::cli::addListCommand(app);
+    fpm::cli::addSelftestCommand(app);
+    fpm::cli::addRegisterCommand(app);
     CLI11_PARSE(app, argc, argv);
     for (auto &[sub, action] : fpm::cli::actions())
         if (sub->parsed()) return action();

@@ -1,6 +1,7 @@
 #include "transport/exchange.h"
 
 #include <cstring>
+#include <optional>
 
 #include "connection/connection_state.h"
 #include "log/diagnostic_log.h"
@@ -50,6 +51,7 @@ ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, s
     TickPacer pacer;
 
     auto limitReached = [&] { return options.limitMs != 0 && pacer.elapsedMs() >= options.limitMs; };
+    std::optional<std::uint64_t> failingSinceMs;  // send time of the first of the failed transfers in a row
 
     for (;;) {
         if (!pacer.waitNextTick(cancel)) return {Ending::Canceled, 0};
@@ -60,11 +62,16 @@ ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, s
             }
         }
         pacer.markTick();
+        const std::uint64_t sentAtMs = pacer.elapsedMs();
         if (!transfer(handle, block, options.direction, reply, options.replyLength, options.timeoutSeconds)) {
             if (!options.retryFailedTransfer) return {Ending::TransferFailed, 0};
-            if (limitReached()) return {Ending::LimitReached, 0};
+            if (!failingSinceMs) failingSinceMs = sentAtMs;
+            const bool failingTooLong =
+                options.failureLimitMs != 0 && pacer.elapsedMs() - *failingSinceMs >= options.failureLimitMs;
+            if (limitReached() || failingTooLong) return {Ending::LimitReached, 0};
             continue;
         }
+        failingSinceMs.reset();
         if (options.checkEcho && reply[0] != block.code()) return {Ending::WrongEcho, reply[1]};
         if (reply[1] == kStatusBusy && options.pollWhileBusy) {
             if (limitReached()) return {Ending::LimitReached, kStatusBusy};
@@ -98,7 +105,7 @@ CommandOutcome run(const Command &command, device::Handle handle, const VendorCo
         result = command.limitResult;
         break;
     case Ending::Replied: {
-        result = command.unlistedResult;
+        result = command.unlistedStatusIsResult ? r.status : command.unlistedResult;
         reason = command.unlistedReason;
         for (const StatusRule &rule : command.statuses) {
             if (rule.status == r.status) {

@@ -31,6 +31,9 @@ struct ExchangeOptions {
     bool marksInProgress = false;         // holds commandInProgress at 1 for the whole exchange
     bool retryFailedTransfer = false;     // a failed transfer is sent again on the next tick
     std::uint32_t limitMs = 0;            // overall limit for re-sends; 0: none
+    // With retryFailedTransfer: give up once transfers have failed for this long with no
+    // success between (a module that stopped answering); 0: none.
+    std::uint32_t failureLimitMs = 0;
     // Before each send, while this flag is set, wait for the next tick (DoCancel waits so
     // for the command it cancels).
     const std::atomic<std::uint8_t> *holdWhileSet = nullptr;
@@ -69,6 +72,7 @@ struct Command {
     ExchangeOptions options;
     std::span<const StatusRule> statuses = standardStatuses();
     ResultByte unlistedResult = kFailure;
+    bool unlistedStatusIsResult = false;  // an unlisted status is passed on as the result
     const char *unlistedReason = "default";
     bool logTransferFailure = true;
     bool logWrongEcho = true;

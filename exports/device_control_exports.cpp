@@ -1,0 +1,28 @@
+// LEDs, device status, boot-loader switch and RF connection.
+#include "card/device_control.h"
+#include "exports/export.h"
+
+using namespace fpm::card;
+using fpm::transport::connectedHandle;
+using fpm::transport::runRow;
+
+FPM_EXPORT FPM_RESULT FPM_CALL ChangeLEDsStatus(int32_t ledState)
+{
+    return ChangeLEDsStatusWithHandle(connectedHandle(), ledState);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL ChangeLEDsStatusWithHandle(FPM_HANDLE handle, int32_t ledState)
+{
+    return runRow(kSetLeds, handle, {static_cast<uint32_t>(ledState)});
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL ChangeDevStatus(int32_t deviceStatus)
+{
+    return runRow(kSetDevStatus, connectedHandle(), {static_cast<uint32_t>(deviceStatus)});
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL SwitchToBoot(void) { return runRow(kSwitchToBoot, connectedHandle()); }
+
+FPM_EXPORT FPM_RESULT FPM_CALL RfConnection(void) { return RfConnectionWithHandle(connectedHandle()); }
+
+FPM_EXPORT FPM_RESULT FPM_CALL RfConnectionWithHandle(FPM_HANDLE handle) { return runRow(kRfConnection, handle); }
