@@ -90,8 +90,8 @@ ResultByte connect(const ConnectRequest &request)
 {
     if (!beginSearch("DeviceConnection")) return kFailure;
 
-    std::optional<Patterns> patterns = request.callerNames ? callerPatterns(request.vendor, request.product)
-                                                     : std::optional<Patterns>(modulePatterns());
+    std::optional<Patterns> patterns =
+        request.callerNames ? callerPatterns(request.vendor, request.product) : std::optional(modulePatterns());
     if (!patterns) return kFailure;
     std::u16string codes;
     if (request.firmware == FirmwareTest::CallerCodes) {
@@ -114,7 +114,7 @@ ResultByte connect(const ConnectRequest &request)
     }
 
     replaceHandle(nullptr);
-    device::Handle handle = device::open(path);
+    device::Handle handle = openModule(path.c_str());
     state().deviceHandle.store(handle);
     if (handle == device::invalidHandle()) return kFailure;
 
