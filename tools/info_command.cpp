@@ -18,6 +18,7 @@ int info()
 {
     prepareModules(g_choice);
     if (CheckDeviceConnection() != 1) {
+        DeviceDisConnection();  // a module whose defect-pixel map failed stays open otherwise
         std::fprintf(stderr,
                      "fpmodule: no module connected (none or several present, or its firmware family is not "
                      "accepted); see SmartCard_Log beside this program\n");
