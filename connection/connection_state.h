@@ -28,6 +28,8 @@ struct ConnectionState {
     std::int32_t imageHeight = 0;
     std::int32_t bytesPerPixel = 1;
     std::vector<std::uint8_t> baseImage;
+    std::int32_t baseWidth = 0;   // the geometry baseImage and defectPixels were made for
+    std::int32_t baseHeight = 0;
     std::vector<DefectPixel> defectPixels;
     std::uint8_t defectRepairEnabled = 1;
     std::uint8_t conversionPrepared = 0;

@@ -3,6 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <vector>
+
+#include "connection/connection_state.h"
 
 namespace fpm::image {
 
@@ -16,5 +20,17 @@ std::int32_t buildDefectPixelMap();
 // failed, -3 no image, -4 no baseline yet, -5 a listed pixel has no usable neighbour
 // (the image is then left as it was).
 std::int32_t repairDefectPixels(std::uint8_t *image);
+
+// The pieces of the two above that need no module.
+
+// Inner pixels (2 or more away from every edge) of a baseline whose value lies outside
+// 30..180, rows top to bottom, columns left to right. 16-bit values are low byte first.
+std::vector<DefectPixel> findDefectPixels(const std::uint8_t *baseline, std::int32_t width, std::int32_t height,
+                                          std::int32_t bytesPerPixel);
+
+// Repairs `image` in place from the list: 0, or -5 with the image unchanged. Time grows
+// with the number of listed pixels, not with the image.
+std::int32_t repairListedPixels(std::uint8_t *image, std::int32_t width, std::int32_t height,
+                                std::int32_t bytesPerPixel, std::span<const DefectPixel> defects);
 
 }  // namespace fpm::image

@@ -121,6 +121,107 @@ FPM_RESULT FPM_CALL GetFirmwareVersionWithHandle(FPM_HANDLE handle, int32_t offs
  * 1 on CODE_OK, 2 otherwise. */
 FPM_RESULT FPM_CALL DoCancel(void);
 
+/* ---- Images ---------------------------------------------------------------------
+ * An image is imageHeight rows of imageWidth pixels, each pixel 1 or 2 bytes (16-bit
+ * pixels low byte first), as the last size query reported; its size is
+ * width x height x bytes per pixel. Every image moves whole in one transfer (10-second
+ * time-out). A read polls while the module is busy, with no overall limit, and writes the
+ * caller's buffer only when it returns success (SimpleGetImage and SimpleGetFingerprint:
+ * also after a failed data phase, as they say). A null buffer, or no size query yet,
+ * gives the failure result with nothing sent. None of these functions touches a pending
+ * cancel request. */
+
+/* The sensor's raw image. 1 delivered, 2 failure; failures are logged as
+ * "GetRawImage : <reason>". */
+FPM_RESULT FPM_CALL GetRawImage(unsigned char *buffer);
+FPM_RESULT FPM_CALL GetRawImageWithHandle(FPM_HANDLE handle, unsigned char *buffer);
+
+/* The current image and the image stored in the module's flash. 1 delivered, 2 failure;
+ * nothing logged. */
+FPM_RESULT FPM_CALL GetCurrentImage(unsigned char *buffer);
+FPM_RESULT FPM_CALL GetCurrentImageWithHandle(FPM_HANDLE handle, unsigned char *buffer);
+FPM_RESULT FPM_CALL DumpFlashImage(unsigned char *buffer);
+FPM_RESULT FPM_CALL DumpFlashImageWithHandle(FPM_HANDLE handle, unsigned char *buffer);
+
+/* The image in the module's image buffer, sizeA x sizeB bytes (the caller's buffer
+ * size, independent of the stored geometry). 1 delivered, 2 failure; sizes of 0 or less,
+ * or larger than any image of the module, give 2 with nothing sent. Logs
+ * "GetBufferImage : RecvDataTransaction Fail(CMD_FLAG)" or "(STATUS_FLAG)". */
+FPM_RESULT FPM_CALL GetBufferImage(int32_t sizeA, int32_t sizeB, unsigned char *buffer);
+
+/* The image in the module's image buffer. 0 (not 1) when delivered, 2 on failure. Once
+ * the module has accepted the request, the buffer receives what the data phase brought
+ * (zeros where it failed) and *length the image size, even when the data phase failed.
+ * Same log lines as GetBufferImage. */
+int32_t FPM_CALL SimpleGetImage(unsigned char *buffer, int32_t *length);
+int32_t FPM_CALL SimpleGetImageWithHandle(FPM_HANDLE handle, unsigned char *buffer, int32_t *length);
+
+/* One fingerprint image, without waiting on a busy module:
+ *   1 delivered; 0 the module has no image (its statuses 13 and 15); -1 null buffer or no
+ *   size query yet (nothing sent); 251 a transfer failed; 252 wrong echo; 253 any other
+ *   status (busy included).
+ * After an accepted request the buffer receives the data phase's bytes even when it
+ * failed. Logs "SimpleGetFingerprint : RecvDataTransaction Fail(CMD_FLAG)" or
+ * "(STATUS_FLAG)". */
+int32_t FPM_CALL SimpleGetFingerprint(unsigned char *buffer);
+
+/* Asks the module to check its image. 1 with the module's value in *value; 7 the finger
+ * was rejected as not genuine; 2 any other failure (logged as
+ * "CheckImage(CMD_FLAG) : <reason>" or "CheckImage(STATUS_FLAG) : <reason>"). A request
+ * answered with a status other than 1, 2 or busy is asked again on the next tick, at most
+ * 50 times. *value is written only on 1. A null value pointer gives 2 with nothing sent. */
+FPM_RESULT FPM_CALL CheckImage(unsigned char *value);
+
+/* Uploads an image of the stored geometry's size to the module: request, data, status
+ * poll, completion poll, each waiting stage limited to 5 seconds. 1 done; 14 the module's
+ * other completion answer; 6 the module refused the request; 2 any failure or time-out.
+ * Nothing is logged. A null image or no size query yet gives 2 with nothing sent. */
+FPM_RESULT FPM_CALL SimpleSentImage(const unsigned char *image);
+/* Does nothing and returns 0. */
+FPM_RESULT FPM_CALL SimpleSentImageWithHandle(FPM_HANDLE handle, const unsigned char *image);
+
+/* ---- Sensor baseline, calibration, sensing --------------------------------------- */
+
+/* Switches the repair of defective sensor pixels in enrolment, verification and
+ * identification images off (0) or on (any other value; on at load). */
+void FPM_CALL sew_patch_enable(unsigned char enable);
+
+/* The sensor's baseline image (10-second time-outs) and its calibration image number
+ * `index` (3-second time-outs), read like GetCurrentImage. 1 delivered, 2 failure. */
+FPM_RESULT FPM_CALL OutputBaseImage(unsigned char *buffer);
+FPM_RESULT FPM_CALL OutputBaseImageWithHandle(FPM_HANDLE handle, unsigned char *buffer);
+FPM_RESULT FPM_CALL OutputCalibrationImage(unsigned char *buffer, unsigned char index);
+FPM_RESULT FPM_CALL OutputCalibrationImageWithHandle(FPM_HANDLE handle, unsigned char *buffer,
+                                                     unsigned char index);
+
+/* The following send one command, poll while the module is busy (no overall limit) and
+ * return the module's status itself: 1 success, 6 and others as the module defines them;
+ * 2 also for a failed transfer or a wrong echo. Values pass through as numbers. A null
+ * output pointer gives 2 with nothing sent (DoCalibration's two value pointers may be
+ * null). Nothing is logged. Time-out 10 seconds, smartcard_auto_test 5 seconds. */
+FPM_RESULT FPM_CALL EnterSensingMode(void);
+FPM_RESULT FPM_CALL EnterSensingModeWithHandle(FPM_HANDLE handle);
+/* On status 1: the module's five current-data bytes into record[0..4]. */
+FPM_RESULT FPM_CALL GetCurrentData(unsigned char *record);
+FPM_RESULT FPM_CALL GetCurrentDataWithHandle(FPM_HANDLE handle, unsigned char *record);
+/* Runs a calibration with a, b and c (c is sent only when both value pointers are given).
+ * Every answer of the module writes its two 16-bit values to the given pointers; on status
+ * 6 *status6Value receives the module's byte. */
+FPM_RESULT FPM_CALL DoCalibration(uint16_t a, uint16_t b, uint16_t c, uint16_t *value1, uint16_t *value2,
+                                  unsigned char *status6Value);
+FPM_RESULT FPM_CALL DoCalibrationWithHandle(FPM_HANDLE handle, uint16_t a, uint16_t b, uint16_t c,
+                                            uint16_t *value1, uint16_t *value2, unsigned char *status6Value);
+/* On status 1: the DAC value into *dac. */
+FPM_RESULT FPM_CALL OutputDAC(unsigned char *dac);
+FPM_RESULT FPM_CALL OutputDACWithHandle(FPM_HANDLE handle, unsigned char *dac);
+/* Asks the module to take a new baseline. */
+FPM_RESULT FPM_CALL UpdateBaseImage(void);
+/* The VCB value; written on every answer of the module, busy and failures included. */
+FPM_RESULT FPM_CALL GetVCB(unsigned char *vcb);
+/* Sets the VCB value to the low byte of `value`. */
+FPM_RESULT FPM_CALL SetVCB(int32_t value);
+/* Runs the module's self test; on status 6 its detail byte into *result. */
+FPM_RESULT FPM_CALL smartcard_auto_test(unsigned char *result);
 /* ---- Device control --------------------------------------------------------------
  * One command each; 1 when the module answered CODE_OK, 2 otherwise (any other status,
  * a failed transfer, a reply to another command). Busy replies are asked again on each

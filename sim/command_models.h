@@ -13,6 +13,8 @@ void installProductInfoCommands(VirtualModule &module);
 void installDeviceControlCommands(VirtualModule &module);
 // Test mode, hardware checks, sensor registers, WOE mode.
 void installFactoryCommands(VirtualModule &module);
+// Image reads, image check and upload, baseline, calibration and sensing.
+void installImageCommands(VirtualModule &module);
 
 // Every group, in the order the module's firmware knows them.
 inline void installCommandModels(VirtualModule &module)
@@ -21,6 +23,7 @@ inline void installCommandModels(VirtualModule &module)
     installProductInfoCommands(module);
     installDeviceControlCommands(module);
     installFactoryCommands(module);
+    installImageCommands(module);
 }
 
 }  // namespace fpm::sim

@@ -75,12 +75,19 @@ TEST_F(ConnectionTest, EachFamilyMemberOpensTheOneModuleAmongDecoys)
     }
 }
 
-TEST_F(ConnectionTest, ConnectSendsTheFirmwareReadThenTheVendorCodeRead)
+TEST_F(ConnectionTest, ConnectSendsItsTestsThenBuildsTheDefectPixelMap)
 {
+    host().addDecoy();
     host().addModule();
     ASSERT_EQ(GetDevConnectionByVendorCode(sim::ProductInfoBlock::kDefaultVendorCode), 1);
     auto requests = host().requests();
-    ASSERT_GE(requests.size(), 2u);
+    std::vector<std::uint8_t> codes;
+    for (const auto &r : requests) {
+        codes.push_back(r.code());
+        EXPECT_EQ(r.path, sim::kModulePath);  // nothing reaches the decoy
+    }
+    // Firmware, vendor code; then test mode, size, baseline request and data, test mode out.
+    ASSERT_EQ(codes, (std::vector<std::uint8_t>{0x32, 0x68, 0x4D, 0x34, 0x49, 0x49, 0x4E}));
     EXPECT_EQ(blockOf(requests[0]), (std::vector<std::uint8_t>{0xE0, 0x32, 0, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(requests[0].length, 129u);
     EXPECT_EQ(requests[0].dataIn, 1);
@@ -89,24 +96,33 @@ TEST_F(ConnectionTest, ConnectSendsTheFirmwareReadThenTheVendorCodeRead)
     EXPECT_EQ(requests[1].length, 64u);
     EXPECT_EQ(requests[1].dataIn, 1);
     EXPECT_EQ(requests[1].timeoutSeconds, 3u);
-    // Whatever follows belongs to the defect-pixel map: the connect's own tests are over.
-    for (std::size_t i = 2; i < requests.size(); ++i) {
-        EXPECT_NE(requests[i].code(), 0x32);
-        EXPECT_NE(requests[i].code(), 0x68);
-    }
+    EXPECT_EQ(requests[5].length, 120u * 100u);  // the baseline, on the size just queried
+    EXPECT_EQ(state().imageWidth, 120);
+    EXPECT_EQ(state().defectPixels.size(), 4u);
 
     host().clearRequests();
     ASSERT_EQ(CheckDeviceConnectionNoFwCheck(), 1);
-    for (auto code : codesReceived(host())) {
-        EXPECT_NE(code, 0x32);
-        EXPECT_NE(code, 0x68);
-    }
+    EXPECT_EQ(codesReceived(host()), (std::vector<std::uint8_t>{0x4D, 0x34, 0x49, 0x49, 0x4E}));
+    host().clearRequests();
+    ASSERT_EQ(DeviceConnection(wide(u"wexa"), wide(u"finger_module")), 1);
+    EXPECT_EQ(codesReceived(host()), (std::vector<std::uint8_t>{0x4D, 0x34, 0x49, 0x49, 0x4E}));
     host().clearRequests();
     ASSERT_EQ(CheckDeviceConnection(), 1);
-    auto codes = codesReceived(host());
-    ASSERT_FALSE(codes.empty());
-    EXPECT_EQ(codes[0], 0x32);
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x68), 0);
+    EXPECT_EQ(codesReceived(host()), (std::vector<std::uint8_t>{0x32, 0x4D, 0x34, 0x49, 0x49, 0x4E}));
+}
+
+TEST_F(ConnectionTest, AFailedDefectPixelMapFailsTheConnectButKeepsTheModuleOpen)
+{
+    sim::VirtualModule &module = host().addModule();
+    for (const Family &f : kFamily) {
+        module.script(0x49, ScriptedReply::failure());
+        EXPECT_EQ(f.connect(), 2) << f.name;
+        EXPECT_TRUE(handleIsOpen(connected())) << f.name;
+        EXPECT_EQ(host().openHandleCount(), 1u) << f.name;
+    }
+    module.script(0x49, ScriptedReply::withStatus(2));
+    EXPECT_EQ(DeviceConnection(wide(u"wexa"), wide(u"finger_module")), 2);
+    EXPECT_TRUE(handleIsOpen(connected()));
 }
 
 TEST_F(ConnectionTest, EveryConnectWritesItsLineFirstEvenWithoutAModule)

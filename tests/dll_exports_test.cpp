@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -82,6 +83,39 @@ TEST_F(DllTest, QueriesFailWithoutAModule)
     EXPECT_EQ(bpp, 0x77);
     // Failures before any connect write no log.
     EXPECT_EQ(GetFileAttributesW(L"SmartCard_Log"), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(DllTest, ImageFunctionsFailWithoutAModuleAndLeaveBuffersAlone)
+{
+    using Read = Result(__cdecl *)(unsigned char *);
+    using ReadWithHandle = Result(__cdecl *)(HANDLE, unsigned char *);
+    using Simple = std::int32_t(__cdecl *)(unsigned char *, std::int32_t *);
+    using Fingerprint = std::int32_t(__cdecl *)(unsigned char *);
+    using Buffer = Result(__cdecl *)(std::int32_t, std::int32_t, unsigned char *);
+    using NoArgs = Result(__cdecl *)();
+    using Calibration = Result(__cdecl *)(std::uint16_t, std::uint16_t, std::uint16_t, std::uint16_t *,
+                                          std::uint16_t *, unsigned char *);
+
+    unsigned char buffer[64];
+    std::memset(buffer, 0x5C, sizeof buffer);
+    std::int32_t length = -3;
+    for (const char *name : {"GetRawImage", "GetCurrentImage", "DumpFlashImage", "OutputBaseImage", "SimpleSentImage",
+                             "CheckImage", "GetCurrentData", "OutputDAC", "GetVCB", "smartcard_auto_test"})
+        EXPECT_EQ(get<Read>(name)(buffer), 2) << name;
+    for (const char *name : {"GetRawImageWithHandle", "GetCurrentImageWithHandle", "DumpFlashImageWithHandle",
+                             "OutputBaseImageWithHandle", "GetCurrentDataWithHandle", "OutputDACWithHandle"})
+        EXPECT_EQ(get<ReadWithHandle>(name)(INVALID_HANDLE_VALUE, buffer), 2) << name;
+    for (const char *name : {"EnterSensingMode", "UpdateBaseImage"}) EXPECT_EQ(get<NoArgs>(name)(), 2) << name;
+    EXPECT_EQ(get<Buffer>("GetBufferImage")(8, 8, buffer), 2);
+    EXPECT_EQ(get<Simple>("SimpleGetImage")(buffer, &length), 2);
+    EXPECT_EQ(get<Fingerprint>("SimpleGetFingerprint")(buffer), -1);
+    EXPECT_EQ(get<ReadWithHandle>("SimpleSentImageWithHandle")(nullptr, buffer), 0);
+    std::uint16_t v1 = 7, v2 = 7;
+    EXPECT_EQ(get<Calibration>("DoCalibration")(1, 2, 3, &v1, &v2, buffer), 2);
+    EXPECT_EQ(v1, 7);
+    EXPECT_EQ(length, -3);
+    for (unsigned char b : buffer) EXPECT_EQ(b, 0x5C);
+    get<void(__cdecl *)(unsigned char)>("sew_patch_enable")(0);
 }
 
 TEST_F(DllTest, SecondNamesShareTheEntryPoint)

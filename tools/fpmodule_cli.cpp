@@ -39,6 +39,7 @@ int main(int argc, char **argv)
     app.require_subcommand(1);
     fpm::cli::addInfoCommand(app);
     fpm::cli::addListCommand(app);
+    fpm::cli::addCaptureCommand(app);
     fpm::cli::addSelftestCommand(app);
     fpm::cli::addRegisterCommand(app);
     CLI11_PARSE(app, argc, argv);

@@ -1,5 +1,6 @@
 #include "transport/exchange.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -51,6 +52,12 @@ ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, s
     TickPacer pacer;
 
     auto limitReached = [&] { return options.limitMs != 0 && pacer.elapsedMs() >= options.limitMs; };
+    auto sendsAgain = [&](std::uint8_t status) {
+        if (status == kStatusBusy && options.pollWhileBusy) return true;
+        if (options.endStatuses.empty()) return false;
+        return std::find(options.endStatuses.begin(), options.endStatuses.end(), status) == options.endStatuses.end();
+    };
+    if (options.firstSendOnNextTick) pacer.markTick();
     std::optional<std::uint64_t> failingSinceMs;  // send time of the first of the failed transfers in a row
 
     for (;;) {
@@ -73,8 +80,8 @@ ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, s
         }
         failingSinceMs.reset();
         if (options.checkEcho && reply[0] != block.code()) return {Ending::WrongEcho, reply[1]};
-        if (reply[1] == kStatusBusy && options.pollWhileBusy) {
-            if (limitReached()) return {Ending::LimitReached, kStatusBusy};
+        if (sendsAgain(reply[1])) {
+            if (limitReached()) return {Ending::LimitReached, reply[1]};
             continue;
         }
         return {Ending::Replied, reply[1]};

@@ -34,6 +34,10 @@ struct ExchangeOptions {
     // With retryFailedTransfer: give up once transfers have failed for this long with no
     // success between (a module that stopped answering); 0: none.
     std::uint32_t failureLimitMs = 0;
+    bool firstSendOnNextTick = false;     // the first send waits for tick 1 instead of going out at once
+    // When given, only these statuses end the exchange; any other is sent again on the
+    // next tick like busy (and counts against limitMs).
+    std::span<const std::uint8_t> endStatuses{};
     // Before each send, while this flag is set, wait for the next tick (DoCancel waits so
     // for the command it cancels).
     const std::atomic<std::uint8_t> *holdWhileSet = nullptr;

@@ -11,6 +11,11 @@ void resetLibraryState()
     s.imageWidth = 0;
     s.imageHeight = 0;
     s.bytesPerPixel = 1;
+    s.baseImage.clear();
+    s.baseWidth = 0;
+    s.baseHeight = 0;
+    s.defectPixels.clear();
+    s.defectRepairEnabled = 1;
     s.cancelRequested.store(0);
     s.commandInProgress.store(0);
     s.verifyCallback.store(nullptr);

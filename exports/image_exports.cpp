@@ -1,0 +1,153 @@
+// Image reads, the image check and upload, the defect-repair switch, and the baseline,
+// calibration and sensing commands.
+#include "connection/connection_state.h"
+#include "exports/export.h"
+#include "image/image_read.h"
+#include "image/image_reads.h"
+#include "image/image_upload.h"
+#include "image/sensor_commands.h"
+#include "transport/exchange.h"
+
+using namespace fpm::image;
+using fpm::transport::connectedHandle;
+
+// ---- Image reads ---------------------------------------------------------------------
+
+FPM_EXPORT FPM_RESULT FPM_CALL GetRawImage(unsigned char *buffer) { return GetRawImageWithHandle(connectedHandle(), buffer); }
+
+FPM_EXPORT FPM_RESULT FPM_CALL GetRawImageWithHandle(FPM_HANDLE handle, unsigned char *buffer)
+{
+    return readPlain(kRawImage, handle, buffer);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL GetCurrentImage(unsigned char *buffer)
+{
+    return GetCurrentImageWithHandle(connectedHandle(), buffer);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL GetCurrentImageWithHandle(FPM_HANDLE handle, unsigned char *buffer)
+{
+    return readPlain(kCurrentImage, handle, buffer);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL DumpFlashImage(unsigned char *buffer)
+{
+    return DumpFlashImageWithHandle(connectedHandle(), buffer);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL DumpFlashImageWithHandle(FPM_HANDLE handle, unsigned char *buffer)
+{
+    return readPlain(kFlashImage, handle, buffer);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL GetBufferImage(int32_t sizeA, int32_t sizeB, unsigned char *buffer)
+{
+    return getBufferImage(connectedHandle(), sizeA, sizeB, buffer);
+}
+
+FPM_EXPORT int32_t FPM_CALL SimpleGetImage(unsigned char *buffer, int32_t *length)
+{
+    return SimpleGetImageWithHandle(connectedHandle(), buffer, length);
+}
+
+FPM_EXPORT int32_t FPM_CALL SimpleGetImageWithHandle(FPM_HANDLE handle, unsigned char *buffer, int32_t *length)
+{
+    return simpleGetImage(handle, buffer, length);
+}
+
+FPM_EXPORT int32_t FPM_CALL SimpleGetFingerprint(unsigned char *buffer)
+{
+    return simpleGetFingerprint(connectedHandle(), buffer);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL CheckImage(unsigned char *value) { return checkImage(connectedHandle(), value); }
+
+FPM_EXPORT FPM_RESULT FPM_CALL SimpleSentImage(const unsigned char *image)
+{
+    const std::int64_t bytes = currentImageBytes();
+    return uploadImage(connectedHandle(), image, static_cast<std::uint32_t>(bytes));
+}
+
+// Kept for callers that link against it; it has never sent anything.
+FPM_EXPORT FPM_RESULT FPM_CALL SimpleSentImageWithHandle(FPM_HANDLE, const unsigned char *) { return 0; }
+
+// ---- Baseline, calibration, sensing --------------------------------------------------
+
+FPM_EXPORT void FPM_CALL sew_patch_enable(unsigned char enable) { fpm::state().defectRepairEnabled = enable; }
+
+FPM_EXPORT FPM_RESULT FPM_CALL OutputBaseImage(unsigned char *buffer)
+{
+    return OutputBaseImageWithHandle(connectedHandle(), buffer);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL OutputBaseImageWithHandle(FPM_HANDLE handle, unsigned char *buffer)
+{
+    return readPlain(kBaseImage, handle, buffer);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL OutputCalibrationImage(unsigned char *buffer, unsigned char index)
+{
+    return OutputCalibrationImageWithHandle(connectedHandle(), buffer, index);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL OutputCalibrationImageWithHandle(FPM_HANDLE handle, unsigned char *buffer,
+                                                                unsigned char index)
+{
+    return outputCalibrationImage(handle, buffer, index);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL EnterSensingMode(void) { return EnterSensingModeWithHandle(connectedHandle()); }
+
+FPM_EXPORT FPM_RESULT FPM_CALL EnterSensingModeWithHandle(FPM_HANDLE handle)
+{
+    return runSensorCommand(kEnterSensingMode, handle);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL GetCurrentData(unsigned char *record)
+{
+    return GetCurrentDataWithHandle(connectedHandle(), record);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL GetCurrentDataWithHandle(FPM_HANDLE handle, unsigned char *record)
+{
+    return runSensorCommand(kGetCurrentData, handle, {}, {record});
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL DoCalibration(uint16_t a, uint16_t b, uint16_t c, uint16_t *value1, uint16_t *value2,
+                                             unsigned char *status6Value)
+{
+    return DoCalibrationWithHandle(connectedHandle(), a, b, c, value1, value2, status6Value);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL DoCalibrationWithHandle(FPM_HANDLE handle, uint16_t a, uint16_t b, uint16_t c,
+                                                       uint16_t *value1, uint16_t *value2,
+                                                       unsigned char *status6Value)
+{
+    // The third parameter goes out only to a caller that takes both values back.
+    if (!value1 || !value2) c = 0;
+    auto lo = [](uint16_t v) { return static_cast<std::uint8_t>(v); };
+    auto hi = [](uint16_t v) { return static_cast<std::uint8_t>(v >> 8); };
+    return runSensorCommand(kDoCalibration, handle, {lo(a), hi(a), lo(b), hi(b), lo(c), hi(c)},
+                            {value1, value2, status6Value});
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL OutputDAC(unsigned char *dac) { return OutputDACWithHandle(connectedHandle(), dac); }
+
+FPM_EXPORT FPM_RESULT FPM_CALL OutputDACWithHandle(FPM_HANDLE handle, unsigned char *dac)
+{
+    return runSensorCommand(kOutputDac, handle, {}, {dac});
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL UpdateBaseImage(void) { return runSensorCommand(kUpdateBaseImage, connectedHandle()); }
+
+FPM_EXPORT FPM_RESULT FPM_CALL GetVCB(unsigned char *vcb) { return runSensorCommand(kGetVcb, connectedHandle(), {}, {vcb}); }
+
+FPM_EXPORT FPM_RESULT FPM_CALL SetVCB(int32_t value)
+{
+    return runSensorCommand(kSetVcb, connectedHandle(), {static_cast<std::uint8_t>(value)});
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL smartcard_auto_test(unsigned char *result)
+{
+    return runSensorCommand(kAutoTest, connectedHandle(), {}, {result});
+}

@@ -1,0 +1,51 @@
+// The two-phase image read: a polled request, then one data phase that moves the whole
+// image. Every image read of the library is one ImageRead description run through
+// readImage().
+#pragma once
+
+#include <cstdint>
+
+#include "platform/device_io.h"
+#include "transport/exchange.h"
+
+namespace fpm::image {
+
+inline constexpr std::uint8_t kCmdFlag = 0;     // request phase
+inline constexpr std::uint8_t kStatusFlag = 1;  // status or data phase
+
+// Largest image the library's geometry can describe: a size query stores at most twice
+// 255 in each direction, at two bytes per pixel.
+inline constexpr std::int64_t kMaxImageBytes = 510 * 510 * 2;
+
+struct ImageRead {
+    std::uint8_t code;
+    const transport::Command *request;  // polling, statuses and request-phase lines
+    std::uint8_t parameter = 0;         // command block byte 3
+    std::uint32_t dataTimeoutSeconds = 10;
+    // "<prefix> : RecvDataTransaction Fail(CMD_FLAG)" / "(STATUS_FLAG)" lines; null: none.
+    const char *phaseLogPrefix = nullptr;
+    bool zeroBeforeData = true;     // clear the working buffer again before the data phase
+    bool copyFailedData = false;    // the caller's buffer gets the working buffer even when the data phase fails
+};
+
+enum class ReadEnding : std::uint8_t { Delivered, RequestFailed, DataFailed };
+
+struct ReadOutcome {
+    ReadEnding ending;
+    transport::CommandOutcome request;  // valid unless nothing was sent
+    bool delivered() const { return ending == ReadEnding::Delivered; }
+};
+
+// Reads `byteCount` bytes (1 to kMaxImageBytes) into `buffer`. The working buffer is the
+// library's own (8-byte aligned, zeroed, at least 8 bytes) and is released on every path;
+// `buffer` is written only by the final copy.
+ReadOutcome readImage(const ImageRead &read, device::Handle handle, std::uint8_t *buffer, std::int64_t byteCount);
+
+// The image size of the connected geometry; 0 when no size query has set it.
+std::int64_t currentImageBytes();
+
+// The plain reads' result: 1 delivered, 2 otherwise (also for a null buffer or no
+// geometry, with nothing sent).
+ResultByte readPlain(const ImageRead &read, device::Handle handle, std::uint8_t *buffer);
+
+}  // namespace fpm::image

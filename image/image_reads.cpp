@@ -1,0 +1,150 @@
+#include "image/image_reads.h"
+
+#include "transport/tick_pacer.h"
+
+namespace fpm::image {
+
+using transport::Command;
+using transport::Ending;
+using transport::StatusRule;
+
+namespace {
+
+// None of the image commands touches a pending cancel request.
+const Command kLoggedRequest{.logPrefix = "GetRawImage", .options = {.timeoutSeconds = 10}, .clearsCancel = false};
+const Command kSilentRequest{.logPrefix = nullptr, .options = {.timeoutSeconds = 10}, .clearsCancel = false};
+const Command kCalibrationRequest{.logPrefix = nullptr, .options = {.timeoutSeconds = 3}, .clearsCancel = false};
+
+const ImageRead kBufferImage{.code = kCmdGetBufferImage,
+                             .request = &kSilentRequest,
+                             .phaseLogPrefix = "GetBufferImage",
+                             .zeroBeforeData = false};
+const ImageRead kSimpleImage{.code = kCmdGetBufferImage,
+                             .request = &kSilentRequest,
+                             .phaseLogPrefix = "GetBufferImage",
+                             .zeroBeforeData = false,
+                             .copyFailedData = true};
+
+// Statuses 13 and 15 mean "no image" (result 0); busy is not waited on.
+constexpr std::int32_t kFingerprintNone = 0;
+constexpr std::int32_t kFingerprintTransferFailed = 251;
+constexpr std::int32_t kFingerprintWrongEcho = 252;
+constexpr std::int32_t kFingerprintRefused = 253;
+constexpr StatusRule kFingerprintStatuses[] = {{1, kSuccess, nullptr}, {13, kFingerprintNone, nullptr},
+                                               {15, kFingerprintNone, nullptr}};
+const Command kFingerprintRequest{.logPrefix = nullptr,
+                                  .options = {.timeoutSeconds = 10, .pollWhileBusy = false},
+                                  .statuses = kFingerprintStatuses,
+                                  .unlistedResult = kFingerprintRefused,
+                                  .clearsCancel = false};
+const ImageRead kFingerprint{.code = kCmdGetFingerprint,
+                             .request = &kFingerprintRequest,
+                             .phaseLogPrefix = "SimpleGetFingerprint",
+                             .zeroBeforeData = false,
+                             .copyFailedData = true};
+
+// Image check. The request phase asks again while the module answers anything but 1 or
+// 2; a status other than busy is asked again at most this often.
+constexpr int kCheckRequestRepeats = 50;
+constexpr ResultByte kAskAgain = 0;
+constexpr StatusRule kCheckRequestStatuses[] = {{1, kSuccess, nullptr}, {2, kFailure, "CODE_ERROR"}};
+const Command kCheckRequest{.logPrefix = "CheckImage(CMD_FLAG)",
+                            .options = {.timeoutSeconds = 10},
+                            .statuses = kCheckRequestStatuses,
+                            .unlistedResult = kAskAgain,
+                            .unlistedReason = nullptr,
+                            .clearsCancel = false};
+constexpr ResultByte kFakeFinger = 7;
+constexpr StatusRule kCheckStatuses[] = {{1, kSuccess, nullptr},
+                                         {2, kFailure, "CODE_ERROR"},
+                                         {7, kFakeFinger, "CODE_FAKE_FINGER"},
+                                         {8, kFailure, "CODE_CANCELING"},
+                                         {9, kFailure, "CODE_UNKNOWN_CMD"}};
+const Command kCheckStatus{.logPrefix = "CheckImage(STATUS_FLAG)",
+                           .options = {.timeoutSeconds = 10},
+                           .statuses = kCheckStatuses,
+                           .clearsCancel = false};
+
+}  // namespace
+
+const ImageRead kRawImage{.code = kCmdGetRawImage, .request = &kLoggedRequest};
+const ImageRead kCurrentImage{.code = kCmdGetCurrentImage, .request = &kSilentRequest};
+const ImageRead kFlashImage{.code = kCmdDumpFlashImage, .request = &kSilentRequest};
+const ImageRead kBaseImage{.code = kCmdOutputBaseImage, .request = &kSilentRequest};
+
+ResultByte outputCalibrationImage(device::Handle handle, std::uint8_t *buffer, std::uint8_t index)
+{
+    const ImageRead read{.code = kCmdOutputCalibrationImage,
+                         .request = &kCalibrationRequest,
+                         .parameter = index,
+                         .dataTimeoutSeconds = 3};
+    return readPlain(read, handle, buffer);
+}
+
+ResultByte getBufferImage(device::Handle handle, std::int32_t sizeA, std::int32_t sizeB, std::uint8_t *buffer)
+{
+    // The caller's sizes describe its buffer; a size that no module image can have is refused.
+    if (!buffer || sizeA <= 0 || sizeB <= 0) return kFailure;
+    const std::int64_t bytes = static_cast<std::int64_t>(sizeA) * sizeB;
+    if (bytes > kMaxImageBytes) return kFailure;
+    return readImage(kBufferImage, handle, buffer, bytes).delivered() ? kSuccess : kFailure;
+}
+
+std::int32_t simpleGetImage(device::Handle handle, std::uint8_t *buffer, std::int32_t *length)
+{
+    constexpr std::int32_t kDelivered = 0;
+    const std::int64_t bytes = currentImageBytes();
+    if (!buffer || !length || bytes == 0) return kFailure;
+    ReadOutcome outcome = readImage(kSimpleImage, handle, buffer, bytes);
+    if (outcome.ending == ReadEnding::RequestFailed) return kFailure;
+    *length = static_cast<std::int32_t>(bytes);
+    return outcome.delivered() ? kDelivered : kFailure;
+}
+
+std::int32_t simpleGetFingerprint(device::Handle handle, std::uint8_t *buffer)
+{
+    constexpr std::int32_t kBadArgument = -1;
+    const std::int64_t bytes = currentImageBytes();
+    if (!buffer || bytes == 0) return kBadArgument;
+    ReadOutcome outcome = readImage(kFingerprint, handle, buffer, bytes);
+    switch (outcome.ending) {
+    case ReadEnding::Delivered:
+        return kSuccess;
+    case ReadEnding::DataFailed:
+        return kFingerprintTransferFailed;
+    case ReadEnding::RequestFailed:
+        break;
+    }
+    switch (outcome.request.reply.ending) {
+    case Ending::TransferFailed:
+        return kFingerprintTransferFailed;
+    case Ending::WrongEcho:
+        return kFingerprintWrongEcho;
+    default:
+        return outcome.request.result;
+    }
+}
+
+ResultByte checkImage(device::Handle handle, std::uint8_t *value)
+{
+    if (!value) return kFailure;
+    alignas(8) std::uint8_t reply[8];
+    auto block = transport::VendorCommandBlock::make(kCmdCheckImage, {kCmdFlag});
+
+    transport::TickPacer pacer;
+    transport::CommandOutcome request = transport::run(kCheckRequest, handle, block, reply);
+    for (int repeat = 0; request.result == kAskAgain; ++repeat) {
+        if (repeat == kCheckRequestRepeats) return kFailure;
+        pacer.markTick();
+        pacer.waitNextTick();
+        request = transport::run(kCheckRequest, handle, block, reply);
+    }
+    if (request.result != kSuccess) return request.result;
+
+    block.bytes[2] = kStatusFlag;
+    transport::CommandOutcome status = transport::run(kCheckStatus, handle, block, reply);
+    if (status.result == kSuccess) *value = reply[2];
+    return status.result;
+}
+
+}  // namespace fpm::image

@@ -1,0 +1,97 @@
+// fpmodule capture: reads the module's current image and saves it as PNG.
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
+
+#include "fpmodule.h"
+#include "sim/virtual_host.h"
+#include "tools/cli_commands.h"
+
+namespace fpm::cli {
+
+namespace {
+
+struct CaptureOptions {
+    std::string output = "capture.png";
+    int depth = 8;
+    int width = 120;
+    int height = 100;
+};
+
+CaptureOptions &options()
+{
+    static CaptureOptions o;
+    return o;
+}
+
+bool savePng(const std::string &path, const std::vector<std::uint8_t> &gray, int width, int height)
+{
+    if (!stbi_write_png(path.c_str(), width, height, 1, gray.data(), width)) {
+        std::fprintf(stderr, "fpmodule: cannot write %s\n", path.c_str());
+        return false;
+    }
+    std::printf("saved     %s (%d x %d)\n", path.c_str(), width, height);
+    return true;
+}
+
+// 16-bit samples shown as they are: the darkest sample black, the brightest white.
+std::vector<std::uint8_t> stretched(const std::vector<std::uint8_t> &image16)
+{
+    std::vector<std::uint16_t> v(image16.size() / 2);
+    for (std::size_t i = 0; i < v.size(); ++i) v[i] = static_cast<std::uint16_t>(image16[2 * i] | image16[2 * i + 1] << 8);
+    const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
+    const unsigned low = *lo, span = std::max(1u, static_cast<unsigned>(*hi) - low);
+    std::vector<std::uint8_t> out(v.size());
+    for (std::size_t i = 0; i < v.size(); ++i) out[i] = static_cast<std::uint8_t>((v[i] - low) * 255u / span);
+    return out;
+}
+
+int capture()
+{
+    const CaptureOptions &o = options();
+    auto &host = sim::VirtualHost::instance();
+    sim::VirtualModule &module = host.addModule();
+    module.width = static_cast<std::uint8_t>(o.width);
+    module.height = static_cast<std::uint8_t>(o.height);
+    module.bytesPerPixel = o.depth == 16 ? 2 : 1;
+    FPM_HANDLE handle = host.open(sim::kModulePath);
+
+    int32_t width = 0, height = 0;
+    if (QuerySizeWithHandle(handle, &width, &height) != 1) {
+        std::fprintf(stderr, "fpmodule: the module did not give its image size\n");
+        return 1;
+    }
+    const int bytesPerPixel = 1;
+    std::vector<std::uint8_t> image(static_cast<std::size_t>(width) * height * bytesPerPixel);
+    if (GetCurrentImageWithHandle(handle, image.data()) != 1) {
+        std::fprintf(stderr, "fpmodule: the module did not give its current image\n");
+        return 1;
+    }
+    std::printf("image     %d x %d pixels, %d bit\n", width, height, 8 * bytesPerPixel);
+    if (bytesPerPixel == 1) return savePng(o.output, image, width, height) ? 0 : 1;
+    return savePng(o.output, stretched(image), width, height) ? 0 : 1;
+}
+
+}  // namespace
+
+void addCaptureCommand(CLI::App &app)
+{
+    addCommand(
+        app, "capture", "Save the module's current image as PNG",
+        [](CLI::App &sub) {
+            CaptureOptions &o = options();
+            sub.add_option("-o,--output", o.output, "PNG file to write")->capture_default_str();
+            sub.add_option("--depth", o.depth, "Bits per pixel of the virtual sensor")
+                ->check(CLI::IsMember({8, 16}))
+                ->capture_default_str();
+            sub.add_option("--width", o.width, "Width of the virtual sensor")->check(CLI::Range(8, 255))->capture_default_str();
+            sub.add_option("--height", o.height, "Height of the virtual sensor")->check(CLI::Range(8, 255))->capture_default_str();
+        },
+        capture);
+}
+
+}  // namespace fpm::cli
