@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -190,17 +191,27 @@ TEST_F(DllTest, ConnectingFindsNoModuleAndSaysSoInTheLog)
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     std::wstring folder(exe);
     folder = folder.substr(0, folder.find_last_of(L'\\')) + L"\\SmartCard_Log";
-    const std::wstring file = folder + L"\\SmartCard_Log[0].txt";
+    // Every log file: other programs beside this one (the tool's tests) log there too.
     std::string text;
-    if (FILE *f = _wfopen(file.c_str(), L"rb")) {
-        char chunk[512];
-        for (std::size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
-        fclose(f);
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\SmartCard_Log[*].txt").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do files.push_back(folder + L"\\" + entry.cFileName);
+        while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    for (const std::wstring &file : files) {
+        if (FILE *f = _wfopen(file.c_str(), L"rb")) {
+            char chunk[512];
+            for (std::size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
+            fclose(f);
+        }
     }
     EXPECT_NE(text.find(" => DeviceConnection\r\n"), std::string::npos);
     EXPECT_NE(text.find(" => ExtractSpecificDevice\r\n"), std::string::npos);
     EXPECT_NE(text.find(" => ChangeDevStatus : RecvDataTransaction Fail\r\n"), std::string::npos);
-    DeleteFileW(file.c_str());
+    for (const std::wstring &file : files) DeleteFileW(file.c_str());
     RemoveDirectoryW(folder.c_str());
 }
 
