@@ -18,10 +18,17 @@ int info()
 {
     prepareModules(g_choice);
     if (CheckDeviceConnection() != 1) {
-        DeviceDisConnection();  // a module whose defect-pixel map failed stays open otherwise
-        std::fprintf(stderr,
-                     "fpmodule: no module connected (none or several present, or its firmware family is not "
-                     "accepted); see SmartCard_Log beside this program\n");
+        const FPM_HANDLE left = state().deviceHandle.load();
+        if (!left) {
+            std::fprintf(stderr, "fpmodule: no module connected: none present, or more than one\n");
+        } else if (left == FPM_INVALID_HANDLE) {
+            std::fprintf(stderr,
+                         "fpmodule: a module was found but could not be opened (on Linux: permissions, see "
+                         "docs/linux.md) or its firmware family is not accepted\n");
+        } else {
+            std::fprintf(stderr, "fpmodule: the module is open but its sensor baseline could not be read\n");
+        }
+        DeviceDisConnection();
         return 1;
     }
     int status = 0;
