@@ -52,7 +52,7 @@ struct ConnectionState {
     ResultCallback deleteCallback = nullptr;
     std::uint8_t deleteFinger = 0;
     ResultCallback issueCardCallback = nullptr;
-    std::uint8_t *procedureImage = nullptr;
+    std::atomic<std::uint8_t *> procedureImage{nullptr};  // the last image handed to the caller
     std::int32_t ledRetryCount = 0;
 
     // Paths, each limited to kPathCapacity characters including the terminating zero.

@@ -73,3 +73,9 @@ FPM_EXPORT FPM_RESULT FPM_CALL GetFirmwareVersionWithHandle(FPM_HANDLE handle, i
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL DoCancel(void) { return cancelCommand(); }
+
+// The stop functions of the background procedures are the cancel under further names.
+FPM_EXPORT FPM_RESULT FPM_CALL StopEnrollmentProcedure(void) __attribute__((alias("DoCancel")));
+FPM_EXPORT FPM_RESULT FPM_CALL StopVerifyProcedure(void) __attribute__((alias("DoCancel")));
+FPM_EXPORT FPM_RESULT FPM_CALL SmartCard_StopEnroll(void) __attribute__((alias("DoCancel")));
+FPM_EXPORT FPM_RESULT FPM_CALL SmartCard_StopVerify(void) __attribute__((alias("DoCancel")));

@@ -378,6 +378,115 @@ FPM_RESULT FPM_CALL ExtractDevicePath(const FPM_WCHAR *vendor, const FPM_WCHAR *
  * the handle and closes it (CloseHandle on Windows); the connection is not touched.
  * 1 opened, 2 failed (*handle untouched). */
 FPM_RESULT FPM_CALL ObtainHandleFromPath(FPM_HANDLE *handle, const FPM_WCHAR *path);
+/* ---- Deleting enrolled fingers ---------------------------------------------------
+ * A finger index names an enrolled-finger slot; the low byte of the argument is sent to
+ * the module as it is. 0xFF stands for all fingers: the slots 1 to 5 are deleted in this
+ * order, stopping at the first deletion that fails (the slots before it stay deleted). */
+
+/* Deletes what the module holds for one finger index. 1 deleted, 2 failure, logged as
+ * "DoDeleteFingerRequest : <reason>" ("RecvDataTransaction" for a failed transfer).
+ * Polls while the module is busy, with no overall limit; clears a pending cancel. */
+FPM_RESULT FPM_CALL DoDeleteFingerRequest(int32_t fingerIndex);
+
+/* Deletes one finger index or all (0xFF) on the calling thread, then sets the LEDs to
+ * "done" (retried every half second, at most ten times). 1 every deletion succeeded;
+ * 2 a deletion failed (no LED change). */
+FPM_RESULT FPM_CALL SmartCard_delete_finger(int32_t fingerIndex);
+
+/* Start the deletion of all fingers, or of one finger index (0xFF: all), on a worker
+ * thread of the library. The callback is called on that thread with a pointer to the
+ * result (1 deleted, 2 a deletion failed), valid during the call; then the LEDs are set
+ * to "done". Results: 2 the worker was started (not 1); 16 a deletion is still running,
+ * and it keeps its own callback and finger index. A deletion counts as running until its
+ * callback has returned, so a start call from inside the callback gives 16. A null
+ * callback is accepted: the deletion runs without a report. */
+FPM_RESULT FPM_CALL BeginDeleteEnrolledFingerProcedure(ResultCallback callback);
+FPM_RESULT FPM_CALL BeginDeleteEnrolledByFingerIdProcedure(int32_t fingerIndex, ResultCallback callback);
+
+/* ---- Background enrolment and verification ------------------------------------
+ * An enrolment or a verification runs on a worker thread of the library and reports
+ * each step to the caller's callback on that thread: the event byte (a module status
+ * code or one of the EVENT_ codes above) and, where there is one, the capture as an
+ * 8-bit image of width x height bytes (16-bit captures are converted with
+ * Trans16To8Img). At most one enrolment and one verification run at a time.
+ *
+ * Enrolment events: EVENT_WAIT_FINGER (a capture was requested), EVENT_CAPTURE_ACCEPTED,
+ * CODE_OK with the image of every capture but the last, CODE_FAKE_FINGER first without
+ * and then with the image of the rejected capture (the capture is then repeated and not
+ * counted), and one final event: EVENT_ENROLL_COMPLETE with the last image, two seconds
+ * after the last capture (the module stays open); or CODE_CANCELING and, two seconds
+ * later, EVENT_CANCELED after a stop function (the module stays open); or, after a
+ * failure, CODE_ERROR and two seconds later the failing result once more as the final
+ * event (CODE_ERROR, CODE_OK when the image read failed, CODE_FAKE_FINGER when the read
+ * of a rejected capture failed), after which the module is switched off and closed.
+ * A finger index that already holds enrolment data is deleted first.
+ *
+ * Verification events: EVENT_WAIT_FINGER, then one final event: CODE_MATCH with the
+ * matching finger index and the image, CODE_NO_MATCH with the index byte 0 and the
+ * image, EVENT_CANCELED after a stop function (a stop function also reports
+ * CODE_CANCELING itself, on the caller's thread, before), or CODE_ERROR. A failed size
+ * query or image read ends it without an event. The module stays open.
+ *
+ * After the final event each procedure sets the LEDs to "done" (at most ten attempts,
+ * half a second apart). The image of a final event stays valid until a complete
+ * function is called (also from inside the callback); every other pointer is valid
+ * only during the call. Do not send other commands to the module while a procedure
+ * runs, except a stop function. */
+
+/* Start an enrolment of `captureCount` accepted captures for a finger index (low bytes
+ * of both used) on an open module whose size was queried. 1 started; 2 a null
+ * callback, an enrolment still running (it keeps its parameters), or no worker thread
+ * could be started. */
+FPM_RESULT FPM_CALL BeginEnrollmentProcedure(int32_t fingerIndex, int32_t captureCount,
+                                             EnrollmentCallback callback);
+/* Connect (CheckDeviceConnection), switch the device on, query the size, write it
+ * through `width` and `height`, and start the enrolment. 1 started; 2 no module, or as
+ * BeginEnrollmentProcedure; otherwise the size query's failing result. */
+FPM_RESULT FPM_CALL SmartCard_Enrollment(int32_t fingerIndex, int32_t captureCount, int32_t *width,
+                                         int32_t *height, EnrollmentCallback callback);
+
+/* Start a verification (an identification against every enrolled finger) on an open
+ * module. 1 started; 2 a null callback, a verification still running, or no worker
+ * thread could be started. */
+FPM_RESULT FPM_CALL BeginVerifyProcedure(VerifyCallback callback);
+/* As SmartCard_Enrollment, for a verification. */
+FPM_RESULT FPM_CALL SmartCard_Verify(int32_t *width, int32_t *height, VerifyCallback callback);
+
+/* The stop functions: DoCancel under four names. The command the procedure waits in
+ * ends, the procedure reports its cancel events, and the module gets the cancel
+ * command. */
+FPM_RESULT FPM_CALL StopEnrollmentProcedure(void);
+FPM_RESULT FPM_CALL StopVerifyProcedure(void);
+FPM_RESULT FPM_CALL SmartCard_StopEnroll(void);
+FPM_RESULT FPM_CALL SmartCard_StopVerify(void);
+
+/* The complete functions, one entry point under two names: free the images handed to
+ * the caller with final events (of either procedure) and mark the enrolment as no
+ * longer running. Always 1. */
+FPM_RESULT FPM_CALL CompleteEnrollmentProcedure(void);
+FPM_RESULT FPM_CALL CompleteVerifyProcedure(void);
+
+/* ---- Card issuing -------------------------------------------------------------------
+ * Both commands poll while the module is busy, with no overall limit, and clear a
+ * pending cancel. */
+
+/* Issues the card. 1 issued; 2 failure, logged as "IssueCard : <reason>"
+ * ("RecvDataTransaction" for a failed transfer). */
+FPM_RESULT FPM_CALL IssueCard(void);
+
+/* Asks whether the card is issued: *issued becomes 1 (issued) or 0 (not issued) and the
+ * result is 1; 2 on failure with nothing stored (a null pointer: nothing sent). No log
+ * lines. */
+FPM_RESULT FPM_CALL CheckCardIssued(unsigned char *issued);
+
+/* Issues the card on a worker thread of the library, calls the callback there with a
+ * pointer to IssueCard's result (valid during the call), then switches the module's
+ * device status off and closes the module whatever the result: later commands need a
+ * new connection. Results: 2 the worker was started (not 1); 16 an issue procedure is
+ * still running (it keeps its callback; a start call from inside the callback gives 16).
+ * A null callback is accepted: the card is issued and the module closed without a
+ * report. */
+FPM_RESULT FPM_CALL BeginIssueCardProcedure(ResultCallback callback);
 
 #ifdef __cplusplus
 }

@@ -42,6 +42,8 @@ LocalTime localTime();
 using WorkerEntry = void (*)(void *argument);
 // Starts a detached worker thread; returns an opaque non-null handle, or null on failure.
 void *startWorker(WorkerEntry entry, void *argument);
+// Gives back a handle from startWorker once nobody needs it; the thread runs on.
+void releaseWorker(void *handle);
 
 // ---- Files -------------------------------------------------------------------------
 // Full path of the calling process's executable.

@@ -15,6 +15,9 @@ void installDeviceControlCommands(VirtualModule &module);
 void installFactoryCommands(VirtualModule &module);
 // Image reads, image check and upload, baseline, calibration and sensing.
 void installImageCommands(VirtualModule &module);
+// Card issuing; deleting enrolled fingers.
+void installCardCommands(VirtualModule &module);
+void installDeleteCommands(VirtualModule &module);
 
 // Every group, in the order the module's firmware knows them.
 inline void installCommandModels(VirtualModule &module)
@@ -24,6 +27,8 @@ inline void installCommandModels(VirtualModule &module)
     installDeviceControlCommands(module);
     installFactoryCommands(module);
     installImageCommands(module);
+    installCardCommands(module);
+    installDeleteCommands(module);
 }
 
 }  // namespace fpm::sim

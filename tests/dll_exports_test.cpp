@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -225,6 +226,39 @@ TEST_F(DllTest, ConnectingFindsNoModuleAndSaysSoInTheLog)
     EXPECT_NE(text.find(" => ChangeDevStatus : RecvDataTransaction Fail\r\n"), std::string::npos);
     for (const std::wstring &file : files) DeleteFileW(file.c_str());
     RemoveDirectoryW(folder.c_str());
+}
+
+}  // namespace
+
+namespace {
+
+std::atomic<int> g_dllResult{-1};
+void __cdecl dllResultCallback(unsigned char *result) { g_dllResult = *result; }
+
+TEST_F(DllTest, DeletionCardAndProcedureFunctionsWithoutAModule)
+{
+    using NoArgs = Result(__cdecl *)();
+    using Index = Result(__cdecl *)(std::int32_t);
+    using Byte = Result(__cdecl *)(unsigned char *);
+    using Start = Result(__cdecl *)(std::int32_t, void(__cdecl *)(unsigned char *));
+    for (const char *name : {"IssueCard", "StopEnrollmentProcedure", "SmartCard_StopVerify"}) {
+        ASSERT_NE(get<NoArgs>(name), nullptr) << name;
+        EXPECT_EQ(get<NoArgs>(name)(), 2) << name;
+    }
+    EXPECT_EQ(get<NoArgs>("CompleteVerifyProcedure"), get<NoArgs>("CompleteEnrollmentProcedure"));
+    EXPECT_EQ(get<NoArgs>("StopVerifyProcedure"), get<NoArgs>("DoCancel"));
+    EXPECT_EQ(get<NoArgs>("CompleteVerifyProcedure")(), 1);
+    EXPECT_EQ(get<Index>("DoDeleteFingerRequest")(1), 2);
+    EXPECT_EQ(get<Index>("SmartCard_delete_finger")(0xFF), 2);
+    unsigned char issued = 0x55;
+    EXPECT_EQ(get<Byte>("CheckCardIssued")(&issued), 2);
+    EXPECT_EQ(issued, 0x55);
+
+    // The background deletion starts (2) and reports its failure on its own thread.
+    g_dllResult = -1;
+    EXPECT_EQ(get<Start>("BeginDeleteEnrolledByFingerIdProcedure")(3, dllResultCallback), 2);
+    for (int i = 0; i < 500 && g_dllResult.load() < 0; ++i) Sleep(10);
+    EXPECT_EQ(g_dllResult.load(), 2);
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ CommandOutcome run(const Command &command, device::Handle handle, const VendorCo
     switch (r.ending) {
     case Ending::TransferFailed:
         result = kFailure;
-        if (command.logTransferFailure) reason = "RecvDataTransaction Fail";
+        if (command.logTransferFailure) reason = command.transferFailureReason;
         break;
     case Ending::WrongEcho:
         result = kFailure;

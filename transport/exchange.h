@@ -79,6 +79,7 @@ struct Command {
     bool unlistedStatusIsResult = false;  // an unlisted status is passed on as the result
     const char *unlistedReason = "default";
     bool logTransferFailure = true;
+    const char *transferFailureReason = "RecvDataTransaction Fail";
     bool logWrongEcho = true;
     ResultByte canceledResult = kFailure;
     ResultByte limitResult = kFailure;

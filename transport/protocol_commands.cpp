@@ -83,12 +83,14 @@ ResultByte getFirmwareVersion(device::Handle handle, std::int32_t offset, std::i
 ResultByte cancelCommand()
 {
     ConnectionState &s = state();
-    s.cancelRequested.store(1);
-    sys::wakeSleepers();
+    // Told before the request is seen: the verification's own cancel event must follow
+    // this one, and its worker reacts to the flag at once.
     if (VerifyCallback callback = s.verifyCallback.load()) {
         std::uint8_t event = kStatusCanceling;
         callback(&event, nullptr, nullptr);
     }
+    s.cancelRequested.store(1);
+    sys::wakeSleepers();
     alignas(8) std::uint8_t reply[8];
     return run(kCancel, connectedHandle(), VendorCommandBlock::make(kCmdCancel), reply).result;
 }

@@ -135,6 +135,8 @@ void *startWorker(WorkerEntry entry, void *argument)
     return reinterpret_cast<void *>(static_cast<std::uintptr_t>(thread) | 1u);
 }
 
+void releaseWorker(void *) {}  // detached threads hold nothing to give back
+
 std::u16string executablePath()
 {
     char buffer[4096];

@@ -91,6 +91,11 @@ void *startWorker(WorkerEntry entry, void *argument)
     return thread;
 }
 
+void releaseWorker(void *handle)
+{
+    if (handle) CloseHandle(handle);
+}
+
 std::u16string executablePath()
 {
     wchar_t buffer[1024];

@@ -1,0 +1,55 @@
+#include "card/card_issue.h"
+
+#include "connection/connection_state.h"
+#include "finger/delete_fingers.h"
+#include "finger/procedure_worker.h"
+#include "transport/exchange.h"
+
+namespace fpm::card {
+
+const transport::CommandRow kIssueCard{
+    .code = kCmdIssueCard,
+    .command = {.logPrefix = "IssueCard", .transferFailureReason = "RecvDataTransaction"},
+};
+
+const transport::CommandRow kCheckCardIssued{
+    .code = kCmdCheckCardIssued,
+    .command = {.logPrefix = nullptr},
+    .outputs = {transport::ReplyField{.replyByte = 2}},
+};
+
+ResultByte checkCardIssued(unsigned char *issued)
+{
+    if (!issued) return kFailure;
+    std::uint8_t value = 0;
+    const ResultByte result = transport::runRow(kCheckCardIssued, transport::connectedHandle(), {}, {&value});
+    if (result == kSuccess) *issued = value == 1 ? 1 : 0;
+    return result;
+}
+
+namespace {
+
+void issueCardProcedure(procedure::Run &run)
+{
+    const ResultCallback callback = state().issueCardCallback;
+    std::uint8_t result = IssueCard();
+    // Still running during the callback: a start call from inside it is refused.
+    if (callback) callback(&result);
+    run.release();
+    // The issued card leaves the station: the module is switched off and closed.
+    CloseDevice();
+}
+
+}  // namespace
+
+ResultByte beginIssueCardProcedure(ResultCallback callback)
+{
+    ConnectionState &s = state();
+    procedure::Run *run = procedure::Run::claim(s.issueCardWorker);
+    if (!run) return finger::kProcedureRunning;
+    s.issueCardCallback = callback;
+    run->launch(issueCardProcedure);
+    return finger::kProcedureStarted;
+}
+
+}  // namespace fpm::card

@@ -1,0 +1,46 @@
+// Deleting enrolled fingers, and the background enrolment, verification and deletion.
+#include "connection/connection_state.h"
+#include "connection/led_wait.h"
+#include "exports/export.h"
+#include "finger/delete_fingers.h"
+#include "finger/procedure_image.h"
+
+using namespace fpm::finger;
+using fpm::transport::connectedHandle;
+using fpm::transport::runRow;
+
+// ---- Deletion -----------------------------------------------------------------------
+
+FPM_EXPORT FPM_RESULT FPM_CALL DoDeleteFingerRequest(int32_t fingerIndex)
+{
+    return runRow(kDeleteFinger, connectedHandle(), {static_cast<uint32_t>(fingerIndex)});
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL SmartCard_delete_finger(int32_t fingerIndex)
+{
+    if (deleteFingers(static_cast<uint8_t>(fingerIndex)) != fpm::kSuccess) return fpm::kFailure;
+    fpm::connection::runLedWait();
+    return fpm::kSuccess;
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL BeginDeleteEnrolledFingerProcedure(ResultCallback callback)
+{
+    return beginDeleteProcedure(kAllFingers, callback);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL BeginDeleteEnrolledByFingerIdProcedure(int32_t fingerIndex, ResultCallback callback)
+{
+    return beginDeleteProcedure(static_cast<uint8_t>(fingerIndex), callback);
+}
+
+// ---- Background enrolment and verification ------------------------------------------
+
+FPM_EXPORT FPM_RESULT FPM_CALL CompleteEnrollmentProcedure(void)
+{
+    fpm::procedure::releaseHandedImages();
+    fpm::state().enrollWorker.store(nullptr);
+    return fpm::kSuccess;
+}
+
+// The same entry point under its second export name.
+FPM_EXPORT FPM_RESULT FPM_CALL CompleteVerifyProcedure(void) __attribute__((alias("CompleteEnrollmentProcedure")));

@@ -1,0 +1,54 @@
+#include "finger/delete_fingers.h"
+
+#include "connection/connection_state.h"
+#include "connection/led_wait.h"
+#include "finger/procedure_worker.h"
+
+namespace fpm::finger {
+
+const transport::CommandRow kDeleteFinger{
+    .code = kCmdDeleteFinger,
+    .parameters = {1},
+    .argumentAt = {3},
+    .command = {.logPrefix = "DoDeleteFingerRequest",
+                .options = {.timeoutSeconds = 10},
+                .transferFailureReason = "RecvDataTransaction"},
+};
+
+ResultByte deleteFingers(std::uint8_t fingerIndex)
+{
+    if (fingerIndex != kAllFingers) return DoDeleteFingerRequest(fingerIndex);
+    for (std::uint8_t slot = kFirstSlot; slot <= kLastSlot; ++slot) {
+        const ResultByte result = DoDeleteFingerRequest(slot);
+        if (result != kSuccess) return result;
+    }
+    return kSuccess;
+}
+
+namespace {
+
+void deleteProcedure(procedure::Run &run)
+{
+    ConnectionState &s = state();
+    const ResultCallback callback = s.deleteCallback;
+    std::uint8_t result = deleteFingers(s.deleteFinger);
+    // The callback runs while the procedure still counts as running.
+    if (callback) callback(&result);
+    run.release();
+    connection::runLedWait();
+}
+
+}  // namespace
+
+ResultByte beginDeleteProcedure(std::uint8_t fingerIndex, ResultCallback callback)
+{
+    ConnectionState &s = state();
+    procedure::Run *run = procedure::Run::claim(s.deleteWorker);
+    if (!run) return kProcedureRunning;
+    s.deleteCallback = callback;
+    s.deleteFinger = fingerIndex;
+    run->launch(deleteProcedure);
+    return kProcedureStarted;
+}
+
+}  // namespace fpm::finger

@@ -1,0 +1,68 @@
+#include "finger/procedure_worker.h"
+
+#include "platform/system.h"
+
+namespace fpm::procedure {
+
+namespace {
+std::atomic<int> g_active{0};
+}
+
+Run *Run::claim(std::atomic<void *> &guard)
+{
+    Run *run = new Run(guard);
+    void *expected = nullptr;
+    if (!guard.compare_exchange_strong(expected, run)) {
+        delete run;
+        return nullptr;
+    }
+    return run;
+}
+
+bool Run::launch(Body body)
+{
+    body_ = body;
+    g_active.fetch_add(1);
+    void *thread = sys::startWorker(&Run::entry, this);
+    if (!thread) {
+        g_active.fetch_sub(1);
+        guard_.store(nullptr);
+        delete this;
+        return false;
+    }
+    thread_.store(thread);
+    drop();
+    return true;
+}
+
+void Run::release()
+{
+    if (released_) return;
+    released_ = true;
+    // Only this run's own mark is cleared; a complete function may have cleared it and a
+    // new procedure taken the guard meanwhile.
+    void *self = this;
+    guard_.compare_exchange_strong(self, nullptr);
+}
+
+void Run::entry(void *argument)
+{
+    Run *run = static_cast<Run *>(argument);
+    run->body_(*run);
+    run->release();
+    run->drop();
+    g_active.fetch_sub(1);
+}
+
+void Run::drop()
+{
+    if (holders_.fetch_sub(1) != 1) return;
+    sys::releaseWorker(thread_.load());
+    delete this;
+}
+
+int activeWorkers() { return g_active.load(); }
+
+void pause(std::uint32_t milliseconds) { sys::sleepUntil(sys::nowMs() + milliseconds); }
+
+}  // namespace fpm::procedure

@@ -1,0 +1,51 @@
+// The one way the library runs a background procedure (enrolment, verification,
+// deletion, card issue): a detached worker thread whose run sits in the procedure's
+// guard in ConnectionState, so that at most one procedure of each kind runs at a time.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace fpm::procedure {
+
+class Run;
+using Body = void (*)(Run &run);
+
+class Run {
+public:
+    // Takes the guard for a new run. Null, with nothing changed, when a procedure of this
+    // kind still holds it.
+    static Run *claim(std::atomic<void *> &guard);
+
+    // Starts `body` on a worker thread; the caller must not touch the run afterwards.
+    // False when no thread could be started: the guard is given back and nothing runs.
+    bool launch(Body body);
+
+    // Gives the guard back, once, so that the next procedure of this kind may start while
+    // this worker still finishes (the worker's end does it too).
+    void release();
+
+    Run(const Run &) = delete;
+    Run &operator=(const Run &) = delete;
+
+private:
+    explicit Run(std::atomic<void *> &guard) : guard_(guard) {}
+    static void entry(void *argument);
+    // Both the starter and the worker hold the run; the last one gives the thread handle
+    // back and frees it.
+    void drop();
+
+    std::atomic<void *> &guard_;
+    Body body_ = nullptr;
+    std::atomic<void *> thread_{nullptr};
+    std::atomic<int> holders_{2};
+    bool released_ = false;  // worker thread only
+};
+
+// Workers started and not yet ended, released or not (tests wait for zero).
+int activeWorkers();
+
+// A pause of a procedure: sleeps, never spins.
+void pause(std::uint32_t milliseconds);
+
+}  // namespace fpm::procedure
