@@ -1,4 +1,5 @@
-// fpmodule capture: connects to the module, reads its current image and saves it as PNG.
+// fpmodule capture: connects to the module, reads its current image and saves it as PNG;
+// a 16-bit image also as the library's 8-bit conversion.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -48,6 +49,14 @@ std::vector<std::uint8_t> stretched(const std::vector<std::uint8_t> &image16)
     return out;
 }
 
+std::string withSuffix(const std::string &path, const std::string &suffix)
+{
+    const std::size_t dot = path.rfind('.');
+    const std::size_t slash = path.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + suffix;
+    return path.substr(0, dot) + suffix + path.substr(dot);
+}
+
 void setUpVirtualSensor(const CaptureOptions &o)
 {
     if (o.module.real) return;
@@ -73,7 +82,14 @@ int saveCapture(const CaptureOptions &o)
     }
     std::printf("image     %d x %d pixels, %d bit\n", width, height, 8 * bytesPerPixel);
     if (bytesPerPixel == 1) return savePng(o.output, image, width, height) ? 0 : 1;
-    return savePng(o.output, stretched(image), width, height) ? 0 : 1;
+    if (!savePng(o.output, stretched(image), width, height)) return 1;
+
+    std::vector<std::uint8_t> converted(static_cast<std::size_t>(width) * height);
+    if (Trans16To8Img(image.data(), converted.data(), width, height) != 0) {
+        std::fprintf(stderr, "fpmodule: the 16-bit image could not be converted\n");
+        return 1;
+    }
+    return savePng(withSuffix(o.output, "-8bit"), converted, width, height) ? 0 : 1;
 }
 
 int capture()
