@@ -7,6 +7,8 @@ namespace fpm::sim {
 
 // Size query, initialisation, firmware version, cancel.
 void installProtocolCommands(VirtualModule &module);
+// Product-information block (its vendor code selects a module at connect time).
+void installProductInfoCommands(VirtualModule &module);
 // LEDs, device status, boot loader, RF connection.
 void installDeviceControlCommands(VirtualModule &module);
 // Test mode, hardware checks, sensor registers, WOE mode.
@@ -20,6 +22,7 @@ void installFingerCommands(VirtualModule &module);
 inline void installCommandModels(VirtualModule &module)
 {
     installProtocolCommands(module);
+    installProductInfoCommands(module);
     installDeviceControlCommands(module);
     installFactoryCommands(module);
     installImageCommands(module);
