@@ -27,7 +27,10 @@ FPM_EXPORT FPM_RESULT FPM_CALL DoEnrollRequest(int32_t finger)
 
 FPM_EXPORT FPM_RESULT FPM_CALL CheckEnrollStatus(void) { return checkEnrollStatus(connectedHandle()); }
 
-FPM_EXPORT FPM_RESULT FPM_CALL GetEnrollImage(unsigned char *buffer) { return getEnrollImage(connectedHandle(), buffer); }
+FPM_EXPORT FPM_RESULT FPM_CALL GetEnrollImage(unsigned char *buffer)
+{
+    return getEnrollImage(connectedHandle(), buffer);
+}
 
 FPM_EXPORT FPM_RESULT FPM_CALL max_enroll_per_finger(unsigned char *count)
 {
@@ -41,7 +44,10 @@ FPM_EXPORT FPM_RESULT FPM_CALL DoVerifyRequest(int32_t finger)
     return doVerifyRequest(connectedHandle(), fingerByte(finger));
 }
 
-FPM_EXPORT FPM_RESULT FPM_CALL GetVerifyImage(unsigned char *buffer) { return getVerifyImage(connectedHandle(), buffer); }
+FPM_EXPORT FPM_RESULT FPM_CALL GetVerifyImage(unsigned char *buffer)
+{
+    return getVerifyImage(connectedHandle(), buffer);
+}
 
 FPM_EXPORT FPM_RESULT FPM_CALL DoIdentifyRequest(unsigned char *finger)
 {

@@ -54,8 +54,8 @@ ResultByte queryEnrollAmount(device::Handle handle, std::uint8_t finger, std::in
 {
     if (!amount) return kFailure;
     alignas(8) std::uint8_t reply[8];
-    auto outcome = transport::run(kQueryAmount, handle, VendorCommandBlock::make(kCmdQueryEnrollAmount, {0, finger}),
-                                  reply);
+    auto outcome =
+        transport::run(kQueryAmount, handle, VendorCommandBlock::make(kCmdQueryEnrollAmount, {0, finger}), reply);
     if (outcome.ok()) *amount = reply[2];
     return outcome.result;
 }

@@ -44,11 +44,10 @@ const Command kPresenceNudge{.options = {.timeoutSeconds = 15, .pollWhileBusy = 
                              .unlistedReason = nullptr,
                              .clearsCancel = false};
 
-const Command kIdentifyImageRequest{.logPrefix = "GetIdentifyImage", .options = {.timeoutSeconds = 3},
-                                    .clearsCancel = false};
-const image::ImageRead kIdentifyImage{.code = kCmdGetIdentifyImage,
-                                      .request = &kIdentifyImageRequest,
-                                      .dataTimeoutSeconds = 3};
+const Command kIdentifyImageRequest{
+    .logPrefix = "GetIdentifyImage", .options = {.timeoutSeconds = 3}, .clearsCancel = false};
+const image::ImageRead kIdentifyImage{
+    .code = kCmdGetIdentifyImage, .request = &kIdentifyImageRequest, .dataTimeoutSeconds = 3};
 
 // The request, an optional upload, the outcome; commandInProgress is held from the start
 // to every return, so that DoCancel never sends its command between two of them.
@@ -57,8 +56,7 @@ ResultByte identify(device::Handle handle, std::uint8_t *finger, const std::uint
     state().cancelRequested.store(0);
     transport::InProgressMark inProgress;
     alignas(8) std::uint8_t reply[8];
-    if (!image)
-        transport::run(kPresenceNudge, handle, VendorCommandBlock::make(kCmdGetFingerprint, {0}), reply);
+    if (!image) transport::run(kPresenceNudge, handle, VendorCommandBlock::make(kCmdGetFingerprint, {0}), reply);
 
     auto request = transport::run(kIdentifyRequest, handle, VendorCommandBlock::make(kCmdIdentifyRequest), reply);
     if (request.result != kSuccess) return request.result;

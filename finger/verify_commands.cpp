@@ -21,17 +21,15 @@ constexpr StatusRule kRequestStatuses[] = {
     {transport::kStatusCanceling, transport::kStatusCanceling, nullptr},
     {transport::kStatusUnknownCommand, transport::kStatusUnknownCommand, nullptr},
 };
-const Command kRequest{.options = {.timeoutSeconds = 10, .pollWhileBusy = false},
-                       .statuses = kRequestStatuses,
-                       .clearsCancel = false};
+const Command kRequest{
+    .options = {.timeoutSeconds = 10, .pollWhileBusy = false}, .statuses = kRequestStatuses, .clearsCancel = false};
 
 // The module prepares the verification; a failed transfer is asked again.
 constexpr StatusRule kPrepareStatuses[] = {{transport::kStatusOk, kSuccess, nullptr}};
-const Command kPrepareWait{.options = {.timeoutSeconds = 10,
-                                       .retryFailedTransfer = true,
-                                       .failureLimitMs = kVerifyFailureLimitMs},
-                           .statuses = kPrepareStatuses,
-                           .clearsCancel = false};
+const Command kPrepareWait{
+    .options = {.timeoutSeconds = 10, .retryFailedTransfer = true, .failureLimitMs = kVerifyFailureLimitMs},
+    .statuses = kPrepareStatuses,
+    .clearsCancel = false};
 
 // The outcome: only here may a cancel request cut the wait.
 constexpr StatusRule kOutcomeStatuses[] = {
@@ -54,12 +52,12 @@ const Command kPresence{.options = {.timeoutSeconds = 15, .pollWhileBusy = false
                         .clearsCancel = false};
 
 // The timing record is taken as it comes: no echo, no status.
-const Command kVerifyPeriod{.logPrefix = "GetVerifyLatency",
-                            .options = {.replyLength = 10, .timeoutSeconds = 3, .pollWhileBusy = false,
-                                        .checkEcho = false},
-                            .statuses = {},
-                            .unlistedResult = kSuccess,
-                            .unlistedReason = nullptr};
+const Command kVerifyPeriod{
+    .logPrefix = "GetVerifyLatency",
+    .options = {.replyLength = 10, .timeoutSeconds = 3, .pollWhileBusy = false, .checkEcho = false},
+    .statuses = {},
+    .unlistedResult = kSuccess,
+    .unlistedReason = nullptr};
 
 constexpr std::int32_t kPresenceFailed = -1;
 constexpr std::uint8_t kFingerOn = 1;
@@ -115,7 +113,8 @@ std::int32_t fingerStatus(device::Handle handle, std::uint8_t *fingerState)
     if (!fingerState) return kPresenceFailed;
     const std::int32_t status = presence(handle);
     if (status == kPresenceFailed) return kPresenceFailed;
-    *fingerState = status == kFingerOn || status == kFingerState15 ? static_cast<std::uint8_t>(status) : kFingerStateOther;
+    *fingerState =
+        status == kFingerOn || status == kFingerState15 ? static_cast<std::uint8_t>(status) : kFingerStateOther;
     return 0;
 }
 
@@ -123,8 +122,7 @@ ResultByte getVerifyPeriod(device::Handle handle, std::uint32_t *first, std::uin
 {
     if (!first || !second) return kFailure;
     alignas(8) std::uint8_t record[10];
-    if (transport::run(kVerifyPeriod, handle, VendorCommandBlock::make(kCmdGetVerifyPeriod), record).result !=
-        kSuccess)
+    if (transport::run(kVerifyPeriod, handle, VendorCommandBlock::make(kCmdGetVerifyPeriod), record).result != kSuccess)
         return kFailure;
     *first = littleEndian32(record + 2);
     *second = littleEndian32(record + 6);

@@ -75,9 +75,9 @@ void installFingerCommands(VirtualModule &module)
 
     module.setHandler(0x20, twoPhase([](FingerModel &, std::uint8_t) { return kOk; }));
     module.setHandler(0x21, twoPhase([](FingerModel &f, std::uint8_t finger) {
-        if (f.fakeFinger) return kFake;
-        return matches(f, finger) ? kMatch : kNoMatch;
-    }));
+                          if (f.fakeFinger) return kFake;
+                          return matches(f, finger) ? kMatch : kNoMatch;
+                      }));
     module.setHandler(0x22, imageData());
 
     module.setHandler(0x23, request());

@@ -16,8 +16,8 @@ struct FingerModel {
     // The finger on the sensor, named by the index it was (or is being) enrolled under;
     // none: the sensor is empty and nothing matches.
     std::optional<std::uint8_t> fingerOnSensor = 1;
-    bool fakeFinger = false;       // captures are rejected as not genuine
-    int busyPolls = 2;             // busy answers to each status poll before its answer
+    bool fakeFinger = false;  // captures are rejected as not genuine
+    int busyPolls = 2;        // busy answers to each status poll before its answer
     std::uint32_t verifyPeriod[2] = {180, 420};
 
     // Module-side state of the running command.

@@ -9,6 +9,7 @@
 #include "sim/finger_model.h"
 #include "sim/image_model.h"
 #include "support/fake_clock.h"
+#include "support/finger_fixture.h"
 #include "support/image_geometry.h"
 #include "support/library_fixture.h"
 #include "support/log_files.h"
@@ -20,20 +21,7 @@ using sim::ScriptedReply;
 using Bytes = std::vector<std::uint8_t>;
 using Lines = std::vector<std::string>;
 
-Bytes block(std::uint8_t code, std::uint8_t phase, std::uint8_t finger)
-{
-    return {0xE0, code, phase, finger, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-}
-
-class EnrollTest : public LibraryTest {
-protected:
-    ScopedFakeClock time{7000};
-    void SetUp() override
-    {
-        LibraryTest::SetUp();
-        freshLog();
-    }
-};
+class EnrollTest : public FingerTest {};
 
 TEST_F(EnrollTest, OneCaptureOnTheVirtualModuleCountsTowardsItsFinger)
 {
@@ -50,12 +38,12 @@ TEST_F(EnrollTest, OneCaptureOnTheVirtualModuleCountsTowardsItsFinger)
 
     auto requests = host().requests();
     ASSERT_EQ(requests.size(), 6u);  // amount, request, three status polls (two busy), amount
-    EXPECT_EQ(blockOf(requests[0]), block(0x13, 0, 3));
+    EXPECT_EQ(blockOf(requests[0]), fingerBlock(0x13, 0, 3));
     EXPECT_EQ(requests[0].timeoutSeconds, 10u);
-    EXPECT_EQ(blockOf(requests[1]), block(0x10, 0, 3));
+    EXPECT_EQ(blockOf(requests[1]), fingerBlock(0x10, 0, 3));
     EXPECT_EQ(requests[1].timeoutSeconds, 15u);
     for (int i = 2; i < 5; ++i) {
-        EXPECT_EQ(blockOf(requests[i]), block(0x11, 0, 0));
+        EXPECT_EQ(blockOf(requests[i]), fingerBlock(0x11, 0, 0));
         EXPECT_EQ(requests[i].timeoutSeconds, 15u);
         EXPECT_EQ(requests[i].length, 8u);
         EXPECT_EQ(requests[i].dataIn, 1);
@@ -97,9 +85,9 @@ TEST_F(EnrollTest, StatusesMapToResultsAndLines)
         EXPECT_EQ(amount, -7);
         EXPECT_EQ(DoEnrollRequest(1), c.requestResult);
         EXPECT_EQ(CheckEnrollStatus(), c.checkResult);
-        EXPECT_EQ(logMessages(), (Lines{std::string("QueryEnrollAmount : ") + c.reason,
-                                        std::string("DoEnrollRequest : ") + c.reason,
-                                        std::string("CheckEnrollStatus : ") + c.checkReason}));
+        EXPECT_EQ(logMessages(),
+                  (Lines{std::string("QueryEnrollAmount : ") + c.reason, std::string("DoEnrollRequest : ") + c.reason,
+                         std::string("CheckEnrollStatus : ") + c.checkReason}));
     }
 }
 
@@ -107,7 +95,8 @@ TEST_F(EnrollTest, FailedTransfersAndWrongEchoesEndAtOnceWithTheirLines)
 {
     sim::VirtualModule &m = connectModule();
     for (std::uint8_t code : {0x13, 0x10, 0x11}) m.script(code, ScriptedReply::failure());
-    for (std::uint8_t code : {0x13, 0x10, 0x11}) m.script(code, ScriptedReply{.status = 1, .values = {9}, .echo = 0x34});
+    for (std::uint8_t code : {0x13, 0x10, 0x11})
+        m.script(code, ScriptedReply{.status = 1, .values = {9}, .echo = 0x34});
     std::int32_t amount = -7;
     for (int round = 0; round < 2; ++round) {
         EXPECT_EQ(QueryEnrollAmount(1, &amount), 2);
@@ -116,9 +105,10 @@ TEST_F(EnrollTest, FailedTransfersAndWrongEchoesEndAtOnceWithTheirLines)
     }
     EXPECT_EQ(amount, -7);
     EXPECT_EQ(host().requests().size(), 6u);
-    EXPECT_EQ(logMessages(), (Lines{"QueryEnrollAmount : RecvDataTransaction Fail", "DoEnrollRequest : RecvDataTransaction Fail",
-                                    "CheckEnrollStatus : RecvDataTransaction Fail", "QueryEnrollAmount : Buffer[0] != LastCmd",
-                                    "DoEnrollRequest : Buffer[0] != LastCmd", "CheckEnrollStatus : Buffer[0] != LastCmd"}));
+    EXPECT_EQ(logMessages(),
+              (Lines{"QueryEnrollAmount : RecvDataTransaction Fail", "DoEnrollRequest : RecvDataTransaction Fail",
+                     "CheckEnrollStatus : RecvDataTransaction Fail", "QueryEnrollAmount : Buffer[0] != LastCmd",
+                     "DoEnrollRequest : Buffer[0] != LastCmd", "CheckEnrollStatus : Buffer[0] != LastCmd"}));
 }
 
 TEST_F(EnrollTest, AmountIsTheReplysThirdByteAndANullOutputSendsNothing)
@@ -174,7 +164,7 @@ TEST_F(EnrollTest, CapturesPerFingerFollowTheFirmwareFamily)
     EXPECT_EQ(count, 8);
     auto sends = host().requests();
     ASSERT_EQ(sends.size(), 1u);
-    EXPECT_EQ(blockOf(sends[0]), block(0x32, 0, 0x80));
+    EXPECT_EQ(blockOf(sends[0]), fingerBlock(0x32, 0, 0x80));
 
     m.setFirmwareText("FW 83KV 2.0");
     EXPECT_EQ(max_enroll_per_finger(&count), 1);
@@ -224,7 +214,7 @@ TEST_F(EnrollImageTest, TheImageComesInOneDataPhaseAndIsRepaired)
         EXPECT_EQ(GetEnrollImage(buffer.data()), 1);
         auto reads = host().requestsWithCode(0x12);
         ASSERT_EQ(reads.size(), 1u);
-        EXPECT_EQ(blockOf(reads[0]), block(0x12, 1, 0));
+        EXPECT_EQ(blockOf(reads[0]), fingerBlock(0x12, 1, 0));
         EXPECT_EQ(reads[0].length, 24u * 18u * depth);
         EXPECT_EQ(reads[0].timeoutSeconds, 10u);
 

@@ -13,6 +13,7 @@
 #include "sim/finger_model.h"
 #include "sim/image_model.h"
 #include "support/fake_clock.h"
+#include "support/finger_fixture.h"
 #include "support/image_geometry.h"
 #include "support/library_fixture.h"
 #include "support/log_files.h"
@@ -24,25 +25,12 @@ using sim::ScriptedReply;
 using Bytes = std::vector<std::uint8_t>;
 using Lines = std::vector<std::string>;
 
-Bytes block(std::uint8_t code, std::uint8_t phase = 0)
-{
-    return {0xE0, code, phase, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-}
-
-class IdentifyTest : public LibraryTest {
+class IdentifyTest : public FingerTest {
 protected:
-    ScopedFakeClock time{4000};
-    void SetUp() override
-    {
-        LibraryTest::SetUp();
-        freshLog();
-    }
     sim::VirtualModule &moduleWithEnrolled(std::uint8_t finger)
     {
-        sim::VirtualModule &m = connectModule();
+        sim::VirtualModule &m = FingerTest::moduleWithEnrolled(finger);
         useGeometry(m, 24, 18, 1);
-        m.part<sim::FingerModel>().enrolled[finger] = 8;
-        m.part<sim::FingerModel>().fingerOnSensor = finger;
         return m;
     }
 };
@@ -55,9 +43,9 @@ TEST_F(IdentifyTest, AMatchNamesTheFingerANoMatchWritesNothing)
     EXPECT_EQ(finger, 3);
     auto requests = host().requests();
     ASSERT_EQ(requests.size(), 5u);  // presence, request, three outcome polls (two busy)
-    EXPECT_EQ(blockOf(requests[0]), block(0x70));
-    EXPECT_EQ(blockOf(requests[1]), block(0x23));
-    for (int i = 2; i < 5; ++i) EXPECT_EQ(blockOf(requests[i]), block(0x35));
+    EXPECT_EQ(blockOf(requests[0]), fingerBlock(0x70));
+    EXPECT_EQ(blockOf(requests[1]), fingerBlock(0x23));
+    for (int i = 2; i < 5; ++i) EXPECT_EQ(blockOf(requests[i]), fingerBlock(0x35));
     for (const auto &r : requests) {
         EXPECT_EQ(r.timeoutSeconds, 15u);
         EXPECT_EQ(r.length, 8u);
@@ -214,9 +202,9 @@ TEST_F(IdentifyTest, TheIdentifyImageIsATwoPhaseReadRepaired)
     EXPECT_EQ(GetIdentifyImage(buffer.data()), 1);
     auto reads = host().requestsWithCode(0x24);
     ASSERT_EQ(reads.size(), 3u);
-    EXPECT_EQ(blockOf(reads[0]), block(0x24, 0));
+    EXPECT_EQ(blockOf(reads[0]), fingerBlock(0x24, 0));
     EXPECT_EQ(reads[0].length, 8u);
-    EXPECT_EQ(blockOf(reads[2]), block(0x24, 1));
+    EXPECT_EQ(blockOf(reads[2]), fingerBlock(0x24, 1));
     EXPECT_EQ(reads[2].length, 24u * 18u);
     for (const auto &r : reads) EXPECT_EQ(r.timeoutSeconds, 3u);
     Bytes expected = sim::modelImage(m, 0x24);

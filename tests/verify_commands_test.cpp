@@ -10,6 +10,7 @@
 #include "sim/finger_model.h"
 #include "sim/image_model.h"
 #include "support/fake_clock.h"
+#include "support/finger_fixture.h"
 #include "support/image_geometry.h"
 #include "support/library_fixture.h"
 #include "support/log_files.h"
@@ -21,35 +22,16 @@ using sim::ScriptedReply;
 using Bytes = std::vector<std::uint8_t>;
 using Lines = std::vector<std::string>;
 
-Bytes block(std::uint8_t code, std::uint8_t phase, std::uint8_t finger)
-{
-    return {0xE0, code, phase, finger, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-}
-
-class VerifyTest : public LibraryTest {
-protected:
-    ScopedFakeClock time{3000};
-    void SetUp() override
-    {
-        LibraryTest::SetUp();
-        freshLog();
-    }
-    sim::VirtualModule &moduleWithEnrolled(std::uint8_t finger)
-    {
-        sim::VirtualModule &m = connectModule();
-        m.part<sim::FingerModel>().enrolled[finger] = 8;
-        m.part<sim::FingerModel>().fingerOnSensor = finger;
-        return m;
-    }
-};
+class VerifyTest : public FingerTest {};
 
 TEST_F(VerifyTest, FourStagesGoOutInOrderAndTheVerdictIsTheResult)
 {
     sim::VirtualModule &m = moduleWithEnrolled(4);
     EXPECT_EQ(DoVerifyRequest(0x204), 5);
     auto requests = host().requests();
-    const std::vector<Bytes> expected{block(0x20, 0, 4), block(0x20, 1, 4), block(0x20, 1, 4), block(0x20, 1, 4),
-                                      block(0x21, 0, 4), block(0x21, 1, 4), block(0x21, 1, 4), block(0x21, 1, 4)};
+    const std::vector<Bytes> expected{fingerBlock(0x20, 0, 4), fingerBlock(0x20, 1, 4), fingerBlock(0x20, 1, 4),
+                                      fingerBlock(0x20, 1, 4), fingerBlock(0x21, 0, 4), fingerBlock(0x21, 1, 4),
+                                      fingerBlock(0x21, 1, 4), fingerBlock(0x21, 1, 4)};
     ASSERT_EQ(requests.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(blockOf(requests[i]), expected[i]) << i;
@@ -80,7 +62,7 @@ TEST_F(VerifyTest, RequestRepliesOtherThanOkEndTheCallBusyIncluded)
             m.script(code, ScriptedReply::withStatus(status));
             EXPECT_EQ(DoVerifyRequest(1), result);
             auto last = host().requests().back();
-            EXPECT_EQ(blockOf(last), block(code, 0, 1));  // nothing after the refused request
+            EXPECT_EQ(blockOf(last), fingerBlock(code, 0, 1));  // nothing after the refused request
         }
         m.script(code, ScriptedReply::failure());
         EXPECT_EQ(DoVerifyRequest(1), 2);
@@ -169,7 +151,7 @@ TEST_F(VerifyTest, FingerPresenceIsOneQueryWithoutWaiting)
         EXPECT_EQ(fingerState, stored) << int(status);
         auto sends = host().requests();
         ASSERT_EQ(sends.size(), 2u);
-        EXPECT_EQ(blockOf(sends[0]), block(0x70, 0, 0));
+        EXPECT_EQ(blockOf(sends[0]), fingerBlock(0x70, 0, 0));
         EXPECT_EQ(sends[0].timeoutSeconds, 15u);
     }
     std::uint8_t fingerState = 99;
@@ -205,7 +187,7 @@ TEST_F(VerifyTest, TimingValuesAreTakenAsTheyComeWhateverTheHeader)
     EXPECT_EQ(state().cancelRequested.load(), 0);
     auto sends = host().requests();
     ASSERT_EQ(sends.size(), 1u);
-    EXPECT_EQ(blockOf(sends[0]), block(0x69, 0, 0));
+    EXPECT_EQ(blockOf(sends[0]), fingerBlock(0x69, 0, 0));
     EXPECT_EQ(sends[0].length, 10u);
     EXPECT_EQ(sends[0].timeoutSeconds, 3u);
 
@@ -237,7 +219,7 @@ TEST_F(VerifyTest, TheVerifyImageIsOneDataPhaseRepairedAndSilentOnFailure)
     EXPECT_EQ(GetVerifyImage(buffer.data()), 1);
     auto reads = host().requestsWithCode(0x22);
     ASSERT_EQ(reads.size(), 1u);
-    EXPECT_EQ(blockOf(reads[0]), block(0x22, 1, 0));
+    EXPECT_EQ(blockOf(reads[0]), fingerBlock(0x22, 1, 0));
     EXPECT_EQ(reads[0].length, 24u * 18u * 2u);
     EXPECT_EQ(reads[0].timeoutSeconds, 10u);
     Bytes expected = sim::modelImage(m, 0x22);
