@@ -4,6 +4,7 @@
 #include "exports/export.h"
 #include "finger/delete_fingers.h"
 #include "finger/procedure_image.h"
+#include "finger/procedures.h"
 
 using namespace fpm::finger;
 using fpm::transport::connectedHandle;
@@ -34,6 +35,30 @@ FPM_EXPORT FPM_RESULT FPM_CALL BeginDeleteEnrolledByFingerIdProcedure(int32_t fi
 }
 
 // ---- Background enrolment and verification ------------------------------------------
+
+FPM_EXPORT FPM_RESULT FPM_CALL BeginEnrollmentProcedure(int32_t fingerIndex, int32_t captureCount,
+                                                        EnrollmentCallback callback)
+{
+    return fpm::procedure::beginEnrollment(static_cast<uint8_t>(fingerIndex), static_cast<uint8_t>(captureCount),
+                                           callback);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL SmartCard_Enrollment(int32_t fingerIndex, int32_t captureCount, int32_t *width,
+                                                    int32_t *height, EnrollmentCallback callback)
+{
+    return fpm::procedure::connectAndEnroll(static_cast<uint8_t>(fingerIndex), static_cast<uint8_t>(captureCount),
+                                            width, height, callback);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL BeginVerifyProcedure(VerifyCallback callback)
+{
+    return fpm::procedure::beginVerification(callback);
+}
+
+FPM_EXPORT FPM_RESULT FPM_CALL SmartCard_Verify(int32_t *width, int32_t *height, VerifyCallback callback)
+{
+    return fpm::procedure::connectAndVerify(width, height, callback);
+}
 
 FPM_EXPORT FPM_RESULT FPM_CALL CompleteEnrollmentProcedure(void)
 {

@@ -15,6 +15,8 @@ void installDeviceControlCommands(VirtualModule &module);
 void installFactoryCommands(VirtualModule &module);
 // Image reads, image check and upload, baseline, calibration and sensing.
 void installImageCommands(VirtualModule &module);
+// Enrolment, verification and identification.
+void installFingerCommands(VirtualModule &module);
 // Card issuing; deleting enrolled fingers.
 void installCardCommands(VirtualModule &module);
 void installDeleteCommands(VirtualModule &module);
@@ -27,6 +29,7 @@ inline void installCommandModels(VirtualModule &module)
     installDeviceControlCommands(module);
     installFactoryCommands(module);
     installImageCommands(module);
+    installFingerCommands(module);
     installCardCommands(module);
     installDeleteCommands(module);
 }

@@ -100,6 +100,19 @@ struct CommandOutcome {
 CommandOutcome run(const Command &command, device::Handle handle, const VendorCommandBlock &block,
                    std::uint8_t *reply);
 
+// Holds commandInProgress at 1 from construction to destruction, for a command that
+// makes several exchanges and must keep DoCancel waiting across all of them.
+class InProgressMark {
+public:
+    explicit InProgressMark(bool active = true);
+    ~InProgressMark();
+    InProgressMark(const InProgressMark &) = delete;
+    InProgressMark &operator=(const InProgressMark &) = delete;
+
+private:
+    bool active_;
+};
+
 // The plain functions' handle.
 device::Handle connectedHandle();
 

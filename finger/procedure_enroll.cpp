@@ -1,0 +1,123 @@
+// The background enrolment: clear the finger index, then take the requested number of
+// accepted captures, reporting each step.
+#include "connection/connection_state.h"
+#include "connection/led_wait.h"
+#include "finger/procedure_capture.h"
+#include "finger/procedure_worker.h"
+#include "finger/procedures.h"
+
+namespace fpm::procedure {
+
+namespace {
+
+class EnrollmentReports {
+public:
+    explicit EnrollmentReports(EnrollmentCallback callback) : callback_(callback) {}
+    void operator()(std::uint8_t event, std::uint8_t *image = nullptr) const
+    {
+        callback_(&event, image);
+    }
+
+private:
+    EnrollmentCallback callback_;
+};
+
+enum class Ending : std::uint8_t { Completed, Canceled, Failed };
+
+// The capture loop. On Failed, `last` holds the result the final event reports.
+Ending takeCaptures(Run &run, const EnrollmentReports &report, std::uint8_t finger, std::uint8_t count,
+                    CaptureBuffers &capture, std::uint8_t &last)
+{
+    Image image = capture.makeImage();
+    std::uint8_t accepted = 0;
+    while (accepted < count) {
+        last = DoEnrollRequest(finger);
+        if (last != kSuccess) return Ending::Failed;
+        report(kEventWaitFinger);
+        last = CheckEnrollStatus();
+        switch (last) {
+        case CODE_OK:
+            report(kEventCaptureAccepted);
+            if (GetEnrollImage(capture.raw.data()) != kSuccess) return Ending::Failed;
+            capture.toEightBits(image);
+            if (accepted + 1 == count) {
+                pause(kFinalPauseMs);
+                report(kEventEnrollComplete, image.handOver());
+                connection::runLedWait();
+                return Ending::Completed;
+            }
+            report(CODE_OK, image.data());
+            ++accepted;
+            break;
+        case CODE_FAKE_FINGER:
+            // Shown to the user, then the same capture again.
+            report(CODE_FAKE_FINGER);
+            if (GetEnrollImage(capture.raw.data()) != kSuccess) {
+                pause(kFinalPauseMs);
+                return Ending::Failed;
+            }
+            capture.toEightBits(image);
+            report(CODE_FAKE_FINGER, image.data());
+            break;
+        case CODE_CANCELING:
+            report(CODE_CANCELING);
+            // A new enrolment may start during the pause; the module stays open.
+            run.release();
+            pause(kFinalPauseMs);
+            report(kEventCanceled);
+            return Ending::Canceled;
+        default:
+            report(last);
+            pause(kFinalPauseMs);
+            return Ending::Failed;
+        }
+    }
+    return Ending::Failed;  // a capture count of 0
+}
+
+void enrollProcedure(Run &run)
+{
+    ConnectionState &s = state();
+    // Taken once: a new enrolment may overwrite them after this one gave its guard back.
+    const EnrollmentReports report(s.enrollCallback);
+    const std::uint8_t finger = s.enrollFinger;
+    const std::uint8_t count = s.enrollCount;
+
+    std::int32_t enrolled = 0;
+    if (QueryEnrollAmount(finger, &enrolled) == kSuccess && enrolled > 0) DoDeleteFingerRequest(finger);
+
+    std::uint8_t last = kFailure;
+    CaptureBuffers capture;
+    if (capture.querySize()) {
+        const Ending ending = takeCaptures(run, report, finger, count, capture, last);
+        if (ending != Ending::Failed) return;
+    }
+    // A failed enrolment reports its last result and leaves the module switched off and
+    // closed.
+    connection::runLedWait();
+    report(last);
+    CloseDevice();
+}
+
+}  // namespace
+
+ResultByte beginEnrollment(std::uint8_t fingerIndex, std::uint8_t captureCount, EnrollmentCallback callback)
+{
+    if (!callback) return kFailure;
+    ConnectionState &s = state();
+    Run *run = Run::claim(s.enrollWorker);
+    if (!run) return kFailure;
+    s.enrollCallback = callback;
+    s.enrollFinger = fingerIndex;
+    s.enrollCount = captureCount;
+    return run->launch(enrollProcedure) ? kSuccess : kFailure;
+}
+
+ResultByte connectAndEnroll(std::uint8_t fingerIndex, std::uint8_t captureCount, std::int32_t *width,
+                            std::int32_t *height, EnrollmentCallback callback)
+{
+    const ResultByte connected = connectForProcedure(width, height);
+    return connected == kSuccess ? beginEnrollment(fingerIndex, captureCount, callback) : connected;
+}
+
+}  // namespace fpm::procedure

@@ -1,0 +1,83 @@
+// The background verification: one identification against every enrolled finger,
+// reported with the matching finger index and the capture's image.
+#include "connection/connection_state.h"
+#include "connection/led_wait.h"
+#include "finger/procedure_capture.h"
+#include "finger/procedure_worker.h"
+#include "finger/procedures.h"
+
+namespace fpm::procedure {
+
+namespace {
+
+// Reads the identified capture and hands its 8-bit image to the caller; false when the
+// read failed.
+bool reportIdentified(VerifyCallback callback, std::uint8_t outcome, std::uint8_t &finger, CaptureBuffers &capture)
+{
+    if (GetIdentifyImage(capture.raw.data()) != kSuccess) return false;
+    Image image = capture.makeImage();
+    capture.toEightBits(image);
+    capture.raw = {};
+    callback(&outcome, &finger, image.handOver());
+    return true;
+}
+
+void identify(VerifyCallback callback, CaptureBuffers &capture)
+{
+    std::uint8_t finger = 0;
+    std::uint8_t event = kEventWaitFinger;
+    callback(&event, nullptr, nullptr);
+    const ResultByte outcome = DoIdentifyRequest(&finger);
+    switch (outcome) {
+    case CODE_MATCH:
+    case CODE_NO_MATCH:
+        reportIdentified(callback, outcome, finger, capture);
+        return;
+    case CODE_CANCELING:
+        event = kEventCanceled;
+        break;
+    default:
+        // A cancel can also end the identification as a plain failure.
+        event = state().cancelRequested.load() ? kEventCanceled : outcome;
+        if (event == kEventCanceled) state().cancelRequested.store(0);
+        break;
+    }
+    callback(&event, &finger, nullptr);
+}
+
+void verifyProcedure(Run &run)
+{
+    ConnectionState &s = state();
+    const VerifyCallback callback = s.verifyCallback.load();
+    CaptureBuffers capture;
+    if (capture.querySize()) identify(callback, capture);
+    run.release();
+    connection::runLedWait();
+    // Only this procedure's own callback: a new verification may have started meanwhile.
+    VerifyCallback own = callback;
+    s.verifyCallback.compare_exchange_strong(own, nullptr);
+}
+
+}  // namespace
+
+ResultByte beginVerification(VerifyCallback callback)
+{
+    if (!callback) return kFailure;
+    ConnectionState &s = state();
+    Run *run = Run::claim(s.verifyWorker);
+    if (!run) return kFailure;
+    s.verifyCallback.store(callback);
+    if (run->launch(verifyProcedure)) return kSuccess;
+    // Nothing runs: a cancel must not report to this callback.
+    VerifyCallback own = callback;
+    s.verifyCallback.compare_exchange_strong(own, nullptr);
+    return kFailure;
+}
+
+ResultByte connectAndVerify(std::int32_t *width, std::int32_t *height, VerifyCallback callback)
+{
+    const ResultByte connected = connectForProcedure(width, height);
+    return connected == kSuccess ? beginVerification(callback) : connected;
+}
+
+}  // namespace fpm::procedure
