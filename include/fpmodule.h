@@ -479,11 +479,14 @@ FPM_RESULT FPM_CALL BeginDeleteEnrolledByFingerIdProcedure(int32_t fingerIndex, 
  * and then with the image of the rejected capture (the capture is then repeated and not
  * counted), and one final event: EVENT_ENROLL_COMPLETE with the last image, two seconds
  * after the last capture (the module stays open); or CODE_CANCELING and, two seconds
- * later, EVENT_CANCELED after a stop function (the module stays open); or, after a
- * failure, CODE_ERROR and two seconds later the failing result once more as the final
- * event (CODE_ERROR, CODE_OK when the image read failed, CODE_FAKE_FINGER when the read
- * of a rejected capture failed), after which the module is switched off and closed.
- * A finger index that already holds enrolment data is deleted first.
+ * later, EVENT_CANCELED after a stop function (the module stays open); or, when a step
+ * fails, the failing result as the final event: CODE_ERROR (a failed size query, a
+ * capture count of 0, a failed capture request, or the module's CODE_ERROR, which is
+ * first reported as it comes and then, two seconds later, once more as the final
+ * event), CODE_OK when the image of an accepted capture could not be read, or
+ * CODE_FAKE_FINGER when that of a rejected one could not (two seconds later). After a
+ * failure the module is switched off and closed. A finger index that already holds
+ * enrolment data is deleted first.
  *
  * Verification events: EVENT_WAIT_FINGER, then one final event: CODE_MATCH with the
  * matching finger index and the image, CODE_NO_MATCH with the index byte 0 and the
