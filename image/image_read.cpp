@@ -40,7 +40,8 @@ ReadOutcome readImage(const ImageRead &read, device::Handle handle, std::uint8_t
 {
     WorkingBuffer work(byteCount);
     auto block = transport::VendorCommandBlock::make(read.code, {kCmdFlag, read.parameter});
-    transport::CommandOutcome request = transport::run(*read.request, handle, block, work.data());
+    transport::CommandOutcome request{kSuccess, {transport::Ending::Replied, transport::kStatusOk}};
+    if (read.request) request = transport::run(*read.request, handle, block, work.data());
     if (!request.ok()) {
         if (read.phaseLogPrefix && request.reply.ending == transport::Ending::TransferFailed)
             log::writeFailure(read.phaseLogPrefix, "RecvDataTransaction Fail(CMD_FLAG)");
@@ -53,6 +54,7 @@ ReadOutcome readImage(const ImageRead &read, device::Handle handle, std::uint8_t
     const bool received = transport::transfer(handle, block, transport::Direction::FromModule, work.data(), length,
                                               read.dataTimeoutSeconds);
     if (!received && read.phaseLogPrefix) log::writeFailure(read.phaseLogPrefix, "RecvDataTransaction Fail(STATUS_FLAG)");
+    if (!received && read.dataLogPrefix) log::writeFailure(read.dataLogPrefix, "RecvDataTransaction Fail");
     if (received || read.copyFailedData) std::memcpy(buffer, work.data(), length);
     return {received ? ReadEnding::Delivered : ReadEnding::DataFailed, request};
 }

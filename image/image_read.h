@@ -19,11 +19,15 @@ inline constexpr std::int64_t kMaxImageBytes = 510 * 510 * 2;
 
 struct ImageRead {
     std::uint8_t code;
-    const transport::Command *request;  // polling, statuses and request-phase lines
+    // Polling, statuses and request-phase lines; null: no request phase, the data phase
+    // goes out at once (for a capture the module has just reported ready).
+    const transport::Command *request;
     std::uint8_t parameter = 0;         // command block byte 3
     std::uint32_t dataTimeoutSeconds = 10;
     // "<prefix> : RecvDataTransaction Fail(CMD_FLAG)" / "(STATUS_FLAG)" lines; null: none.
     const char *phaseLogPrefix = nullptr;
+    // "<prefix> : RecvDataTransaction Fail" when the data phase fails; null: none.
+    const char *dataLogPrefix = nullptr;
     bool zeroBeforeData = true;     // clear the working buffer again before the data phase
     bool copyFailedData = false;    // the caller's buffer gets the working buffer even when the data phase fails
 };

@@ -121,6 +121,70 @@ FPM_RESULT FPM_CALL GetFirmwareVersionWithHandle(FPM_HANDLE handle, int32_t offs
  * 1 on CODE_OK, 2 otherwise. */
 FPM_RESULT FPM_CALL DoCancel(void);
 
+/* ---- Enrolment ------------------------------------------------------------------
+ * One capture is DoEnrollRequest, then CheckEnrollStatus, then GetEnrollImage when
+ * CheckEnrollStatus gave 1 or 7; repeat for each capture the finger takes. A finger index
+ * is an int32 of which the module gets the low byte; its range is the module's affair.
+ * The exchanges poll while the module is busy, with no overall limit. DoEnrollRequest
+ * and CheckEnrollStatus can be stopped from another thread with DoCancel. Failures are
+ * logged as "<function name> : <reason>". */
+
+/* The number of captures the module holds for `finger` into *amount (0 to 255). 1
+ * stored, 2 failure (nothing stored). A null amount gives 2 with nothing sent. */
+FPM_RESULT FPM_CALL QueryEnrollAmount(int32_t finger, int32_t *amount);
+/* Starts one capture for `finger`. 1 started; 2 failure, or cancelled (not logged). */
+FPM_RESULT FPM_CALL DoEnrollRequest(int32_t finger);
+/* Waits for the capture's outcome. 1 accepted; 7 rejected as not genuine (logged as
+ * "CheckEnrollStatus : CODE_FAKE_FINGER"); 8 cancelled by DoCancel (not logged); 2
+ * failure. */
+FPM_RESULT FPM_CALL CheckEnrollStatus(void);
+/* The image of the capture just reported, whole in one transfer (10-second time-out),
+ * with the defective sensor pixels repaired (see sew_patch_enable); 16-bit images stay
+ * 16-bit. 1 delivered, 2 failure ("GetEnrollImage : RecvDataTransaction Fail"), the
+ * buffer then untouched. A null buffer or no size query yet gives 2 with nothing sent. */
+FPM_RESULT FPM_CALL GetEnrollImage(unsigned char *buffer);
+/* The number of captures one finger takes: 16 when the module's firmware version text
+ * contains "83KV", else 8. 1 stored, 2 the version could not be read (nothing stored; a
+ * null count gives 2 with nothing sent). */
+FPM_RESULT FPM_CALL max_enroll_per_finger(unsigned char *count);
+
+/* ---- Verification and identification -----------------------------------------------
+ * Results CODE_MATCH (5), CODE_NO_MATCH (6) and CODE_FAKE_FINGER (7) are the module's
+ * verdicts, passed on. Outputs are written only where a function says. */
+
+/* Verifies the finger on the sensor against `finger`: 5, 6 or 7 as the module decides;
+ * 8 or 9 when the module answers a request with CODE_CANCELING or CODE_UNKNOWN_CMD; 8 also
+ * when DoCancel stops the wait for the verdict; 2 any other failure. Busy answers to the
+ * two requests are failures; the waits after them poll while busy and ask again after a
+ * failed transfer, giving up (2) after 30 seconds without any answer. Nothing logged. */
+FPM_RESULT FPM_CALL DoVerifyRequest(int32_t finger);
+/* The image of the last verification capture, repaired like GetEnrollImage. 1 delivered,
+ * 2 failure (buffer untouched, nothing logged). */
+FPM_RESULT FPM_CALL GetVerifyImage(unsigned char *buffer);
+/* Identifies the finger on the sensor among every enrolled finger: 5 with the matching
+ * index in *finger, 6 no match, 8 stopped by DoCancel, 2 failure (logged as
+ * "DoIdentifyRequest(CMD_IDENTIFY_REQUEST) : <reason>" or
+ * "DoIdentifyRequest(CMD_CHECK_IDENTIFY_STATUS) : <reason>"). *finger is written only on
+ * 5; a null finger gives 2 with nothing sent. */
+FPM_RESULT FPM_CALL DoIdentifyRequest(unsigned char *finger);
+/* As DoIdentifyRequest for `image` (the stored geometry's size), which is uploaded as
+ * SimpleSentImage does; an upload result other than 1 (2, 6 or 14) is returned as it is.
+ * A null finger or image, or no size query yet, gives 2 with nothing sent. */
+FPM_RESULT FPM_CALL DoIdentifyRequestEx(unsigned char *finger, const unsigned char *image);
+/* The image of the last identification capture (3-second time-outs), repaired like
+ * GetEnrollImage. 1 delivered, 2 failure; a refused request is logged as
+ * "GetIdentifyImage : <reason>", a failed data phase is not. */
+FPM_RESULT FPM_CALL GetIdentifyImage(unsigned char *buffer);
+/* 1 when a finger is on the sensor, 0 otherwise, -1 when the module did not answer. */
+int32_t FPM_CALL IsFingerOn(void);
+/* The finger state into *fingerState: 1 (finger on), 15, or 13 for any other state; result
+ * 0. -1 when the module did not answer or fingerState is null (nothing written). */
+int32_t FPM_CALL FingerStatus(unsigned char *fingerState);
+/* The module's two verification timing values (its own units). 1 stored, 2 failure
+ * ("GetVerifyLatency : RecvDataTransaction Fail"); null pointers give 2 with nothing
+ * sent. */
+FPM_RESULT FPM_CALL GetVerifyPeriod(uint32_t *first, uint32_t *second);
+
 /* ---- Images ---------------------------------------------------------------------
  * An image is imageHeight rows of imageWidth pixels, each pixel 1 or 2 bytes (16-bit
  * pixels low byte first), as the last size query reported; its size is

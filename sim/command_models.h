@@ -15,6 +15,8 @@ void installDeviceControlCommands(VirtualModule &module);
 void installFactoryCommands(VirtualModule &module);
 // Image reads, image check and upload, baseline, calibration and sensing.
 void installImageCommands(VirtualModule &module);
+// Enrolment, verification and identification.
+void installFingerCommands(VirtualModule &module);
 
 // Every group, in the order the module's firmware knows them.
 inline void installCommandModels(VirtualModule &module)
@@ -24,6 +26,7 @@ inline void installCommandModels(VirtualModule &module)
     installDeviceControlCommands(module);
     installFactoryCommands(module);
     installImageCommands(module);
+    installFingerCommands(module);
 }
 
 }  // namespace fpm::sim

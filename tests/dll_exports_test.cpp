@@ -166,6 +166,40 @@ TEST_F(DllTest, ConversionRefusesWithoutASixteenBitModule)
     for (unsigned char b : image8) EXPECT_EQ(b, 0x66);
 }
 
+TEST_F(DllTest, FingerCommandsFailWithoutAModuleAndLeaveOutputsAlone)
+{
+    using FingerArg = Result(__cdecl *)(std::int32_t);
+    using Amount = Result(__cdecl *)(std::int32_t, std::int32_t *);
+    using ByteOut = Result(__cdecl *)(unsigned char *);
+    using Presence = std::int32_t(__cdecl *)(void);
+    using State = std::int32_t(__cdecl *)(unsigned char *);
+    using Period = Result(__cdecl *)(std::uint32_t *, std::uint32_t *);
+    using IdentifyEx = Result(__cdecl *)(unsigned char *, const unsigned char *);
+
+    std::int32_t amount = 0x5151;
+    EXPECT_EQ(get<Amount>("QueryEnrollAmount")(1, &amount), 2);
+    EXPECT_EQ(amount, 0x5151);
+    for (const char *name : {"DoEnrollRequest", "DoVerifyRequest"}) EXPECT_EQ(get<FingerArg>(name)(1), 2) << name;
+    EXPECT_EQ(get<Result(__cdecl *)(void)>("CheckEnrollStatus")(), 2);
+
+    unsigned char out = 0x33;
+    for (const char *name : {"max_enroll_per_finger", "DoIdentifyRequest", "GetEnrollImage", "GetVerifyImage",
+                             "GetIdentifyImage"})
+        EXPECT_EQ(get<ByteOut>(name)(&out), 2) << name;
+    EXPECT_EQ(get<IdentifyEx>("DoIdentifyRequestEx")(&out, &out), 2);
+    EXPECT_EQ(out, 0x33);
+
+    // Full 32-bit results: -1, not a byte.
+    EXPECT_EQ(get<Presence>("IsFingerOn")(), -1);
+    EXPECT_EQ(get<State>("FingerStatus")(&out), -1);
+    EXPECT_EQ(out, 0x33);
+
+    std::uint32_t first = 7, second = 9;
+    EXPECT_EQ(get<Period>("GetVerifyPeriod")(&first, &second), 2);
+    EXPECT_EQ(first, 7u);
+    EXPECT_EQ(second, 9u);
+}
+
 TEST_F(DllTest, ConnectingFindsNoModuleAndSaysSoInTheLog)
 {
     using NoArgs = Result(__cdecl *)();

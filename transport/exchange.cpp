@@ -19,25 +19,17 @@ constexpr StatusRule kStandardStatuses[] = {
     {kStatusUnknownCommand, kFailure, "CODE_UNKNOWN_CMD"},
 };
 
-// Keeps commandInProgress at 1 from the start of an exchange to every return.
-class InProgressMark {
-public:
-    explicit InProgressMark(bool active) : active_(active)
-    {
-        if (active_) state().commandInProgress.store(1);
-    }
-    ~InProgressMark()
-    {
-        if (active_) state().commandInProgress.store(0);
-    }
-    InProgressMark(const InProgressMark &) = delete;
-    InProgressMark &operator=(const InProgressMark &) = delete;
-
-private:
-    bool active_;
-};
-
 }  // namespace
+
+InProgressMark::InProgressMark(bool active) : active_(active)
+{
+    if (active_) state().commandInProgress.store(1);
+}
+
+InProgressMark::~InProgressMark()
+{
+    if (active_) state().commandInProgress.store(0);
+}
 
 std::span<const StatusRule> standardStatuses() { return kStandardStatuses; }
 
@@ -99,7 +91,7 @@ CommandOutcome run(const Command &command, device::Handle handle, const VendorCo
     switch (r.ending) {
     case Ending::TransferFailed:
         result = kFailure;
-        if (command.logTransferFailure) reason = "RecvDataTransaction Fail";
+        if (command.logTransferFailure) reason = command.transferFailureReason;
         break;
     case Ending::WrongEcho:
         result = kFailure;

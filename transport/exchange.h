@@ -79,6 +79,7 @@ struct Command {
     bool unlistedStatusIsResult = false;  // an unlisted status is passed on as the result
     const char *unlistedReason = "default";
     bool logTransferFailure = true;
+    const char *transferFailureReason = "RecvDataTransaction Fail";
     bool logWrongEcho = true;
     ResultByte canceledResult = kFailure;
     ResultByte limitResult = kFailure;
@@ -98,6 +99,19 @@ struct CommandOutcome {
 // the result, write the command's failure line.
 CommandOutcome run(const Command &command, device::Handle handle, const VendorCommandBlock &block,
                    std::uint8_t *reply);
+
+// Holds commandInProgress at 1 from construction to destruction, for a command that
+// makes several exchanges and must keep DoCancel waiting across all of them.
+class InProgressMark {
+public:
+    explicit InProgressMark(bool active = true);
+    ~InProgressMark();
+    InProgressMark(const InProgressMark &) = delete;
+    InProgressMark &operator=(const InProgressMark &) = delete;
+
+private:
+    bool active_;
+};
 
 // The plain functions' handle.
 device::Handle connectedHandle();

@@ -1,0 +1,18 @@
+// The images of enrolment, verification and identification captures: read whole, then
+// repaired where the sensor has listed defective pixels.
+#pragma once
+
+#include <cstdint>
+
+#include "connection/result.h"
+#include "image/image_read.h"
+#include "platform/device_io.h"
+
+namespace fpm::finger {
+
+// Reads an image of the stored geometry into `buffer` and repairs it in place. 1
+// delivered (repaired or, when the repair cannot run, as read), 2 failure with `buffer`
+// untouched. A null buffer or no size query yet gives 2 with nothing sent.
+ResultByte readCaptureImage(const image::ImageRead &read, device::Handle handle, std::uint8_t *buffer);
+
+}  // namespace fpm::finger

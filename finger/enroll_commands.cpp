@@ -1,0 +1,92 @@
+#include "finger/enroll_commands.h"
+
+#include <array>
+#include <string_view>
+
+#include "connection/connection_state.h"
+#include "finger/capture_image.h"
+#include "image/image_read.h"
+#include "transport/exchange.h"
+#include "transport/protocol_commands.h"
+
+namespace fpm::finger {
+
+using transport::Command;
+using transport::StatusRule;
+using transport::VendorCommandBlock;
+
+namespace {
+
+const Command kQueryAmount{.logPrefix = "QueryEnrollAmount", .options = {.timeoutSeconds = 10}};
+
+// A cancel seen while waiting ends the request with 2, the outcome poll with 8; a
+// CODE_CANCELING from the module is an ordinary failure with its line.
+const Command kEnrollRequest{
+    .logPrefix = "DoEnrollRequest",
+    .options = {.timeoutSeconds = 15, .cancellable = true, .marksInProgress = true},
+    .canceledResult = kFailure,
+};
+
+constexpr StatusRule kEnrollStatuses[] = {
+    {transport::kStatusOk, kSuccess, nullptr},
+    {transport::kStatusError, kFailure, "CODE_ERROR"},
+    {kFakeFinger, kFakeFinger, "CODE_FAKE_FINGER"},
+    {transport::kStatusCanceling, kFailure, "CODE_CANCELING"},
+    {transport::kStatusUnknownCommand, kFailure, "CODE_UNKNOWN_CMD"},
+};
+const Command kCheckStatus{
+    .logPrefix = "CheckEnrollStatus",
+    .options = {.timeoutSeconds = 15, .cancellable = true, .marksInProgress = true},
+    .statuses = kEnrollStatuses,
+    .canceledResult = kCanceled,
+};
+
+const image::ImageRead kEnrollImage{.code = kCmdGetEnrollImage, .request = nullptr, .dataLogPrefix = "GetEnrollImage"};
+
+// Firmware whose version text names this family keeps 16 captures per finger.
+constexpr std::string_view kSixteenCaptureFamily = "83KV";
+constexpr std::uint8_t kCapturesSixteen = 16;
+constexpr std::uint8_t kCapturesEight = 8;
+
+}  // namespace
+
+ResultByte queryEnrollAmount(device::Handle handle, std::uint8_t finger, std::int32_t *amount)
+{
+    if (!amount) return kFailure;
+    alignas(8) std::uint8_t reply[8];
+    auto outcome =
+        transport::run(kQueryAmount, handle, VendorCommandBlock::make(kCmdQueryEnrollAmount, {0, finger}), reply);
+    if (outcome.ok()) *amount = reply[2];
+    return outcome.result;
+}
+
+ResultByte doEnrollRequest(device::Handle handle, std::uint8_t finger)
+{
+    alignas(8) std::uint8_t reply[8];
+    return transport::run(kEnrollRequest, handle, VendorCommandBlock::make(kCmdEnrollRequest, {0, finger}), reply)
+        .result;
+}
+
+ResultByte checkEnrollStatus(device::Handle handle)
+{
+    alignas(8) std::uint8_t reply[8];
+    return transport::run(kCheckStatus, handle, VendorCommandBlock::make(kCmdCheckEnrollStatus, {0}), reply).result;
+}
+
+ResultByte getEnrollImage(device::Handle handle, std::uint8_t *buffer)
+{
+    state().cancelRequested.store(0);
+    return readCaptureImage(kEnrollImage, handle, buffer);
+}
+
+ResultByte maxEnrollPerFinger(device::Handle handle, std::uint8_t *count)
+{
+    if (!count) return kFailure;
+    std::array<std::uint8_t, 32> text{};  // 31 bytes read: always ends in a zero
+    if (transport::getFirmwareVersion(handle, 0, 31, text.data()) != kSuccess) return kFailure;
+    const std::string_view version(reinterpret_cast<const char *>(text.data()));
+    *count = version.find(kSixteenCaptureFamily) != std::string_view::npos ? kCapturesSixteen : kCapturesEight;
+    return kSuccess;
+}
+
+}  // namespace fpm::finger
