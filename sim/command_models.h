@@ -13,6 +13,8 @@ void installDeviceControlCommands(VirtualModule &module);
 void installFactoryCommands(VirtualModule &module);
 // Image reads, image check and upload, baseline, calibration and sensing.
 void installImageCommands(VirtualModule &module);
+// Vendor code, secure handshake, flash and product-information blocks.
+void installVendorCommands(VirtualModule &module);
 
 // Every group, in the order the module's firmware knows them.
 inline void installCommandModels(VirtualModule &module)
@@ -21,6 +23,7 @@ inline void installCommandModels(VirtualModule &module)
     installDeviceControlCommands(module);
     installFactoryCommands(module);
     installImageCommands(module);
+    installVendorCommands(module);
 }
 
 }  // namespace fpm::sim
