@@ -46,6 +46,7 @@ Reply challenge(VirtualModule &m, const ReceivedRequest &r)
     const std::uint32_t seed = ++model.challengesIssued * 2654435761u;
     for (std::size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<std::uint8_t>((seed >> (i % 4 * 8)) + i * 29);
     model.challenge = plain;
+    model.challengeOpen = true;
     std::vector<std::uint8_t> reply = VirtualModule::header(r.code(), kOk);
     reply.resize(2 + plain.size());
     vendor::scrambleSecureBlock(vendor::challengeKey(), plain.data(), 32, reply.data() + 2, nullptr);
@@ -81,12 +82,12 @@ Reply confirmation(VirtualModule &m, const ReceivedRequest &r)
     }
     // One answer per challenge; an answer without one proves nothing.
     model.accepted = false;
-    if (r.dataIn || r.dataOut.size() != 32 || !model.challenge) return std::vector<std::uint8_t>{};
+    if (r.dataIn || r.dataOut.size() != 32 || !model.challengeOpen) return std::vector<std::uint8_t>{};
     Block answer{};
     vendor::unscrambleSecureBlock(vendor::responseKey(), r.dataOut.data(), answer.data(), nullptr);
     model.response = answer;
     model.accepted = provesCode(model, *model.challenge, answer);
-    model.challenge.reset();
+    model.challengeOpen = false;
     return std::vector<std::uint8_t>{};
 }
 

@@ -28,10 +28,12 @@ struct VendorModel {
         productInfo[1] = static_cast<std::uint8_t>(code >> 8);
     }
 
-    // Secure handshake: the unscrambled challenge handed out and not yet answered, the
-    // last response as the module unscrambled it, and the verdict its confirmation reads.
+    // Secure handshake: the last challenge handed out (unscrambled) and whether it still
+    // awaits its answer, the last response as the module unscrambled it, and the verdict
+    // its confirmation reads.
     std::uint32_t challengesIssued = 0;
     std::optional<std::array<std::uint8_t, 32>> challenge;
+    bool challengeOpen = false;
     std::optional<std::array<std::uint8_t, 32>> response;
     bool accepted = false;
 };
