@@ -22,5 +22,6 @@ void addInfoCommand(CLI::App &app);
 void addCaptureCommand(CLI::App &app);
 void addSelftestCommand(CLI::App &app);
 void addRegisterCommand(CLI::App &app);
+void addVendorCommand(CLI::App &app);
 
 }  // namespace fpm::cli
