@@ -32,7 +32,9 @@ struct ConnectionState {
     std::int32_t baseHeight = 0;
     std::vector<DefectPixel> defectPixels;
     std::uint8_t defectRepairEnabled = 1;
-    std::uint8_t conversionPrepared = 0;
+    // The 16-bit conversion's working size, (width << 16) | height, fixed by its first
+    // usable call; 0 until then. Atomic: workers and callers may convert at once.
+    std::atomic<std::uint32_t> conversionWorkingSize{0};
 
     // Command coordination: the only fields one thread writes while another waits.
     std::atomic<std::uint8_t> cancelRequested{0};

@@ -354,6 +354,82 @@ FPM_RESULT FPM_CALL ProductInfoOperationWithHandle(FPM_HANDLE handle, unsigned c
                                                    unsigned char *buffer);
 FPM_RESULT FPM_CALL RegModuleEx(FPM_HANDLE handle, unsigned char selector, const unsigned char *image);
 
+/* ---- Image conversion -------------------------------------------------------------
+ * Trans16To8Img turns a 16-bit sensor image (`width` x `height` pixels, two bytes each,
+ * low byte first) into an 8-bit fingerprint image of `width` x `height` bytes: ridges
+ * dark, background 255, the finger area equalised over 0 to 255. The 16-bit image is
+ * never changed.
+ * The first call that converts fixes the working size for the life of the process;
+ * later calls convert that many pixels whatever size they pass, provided their buffers
+ * (sized by their own width and height) hold them.
+ * Results: 0 converted; -1 the connected module's pixels are not 16-bit (nothing read or
+ * written); -2 a null buffer, a width below 3 or a height below 5, a side above 1024, or
+ * no memory (nothing written, the working size not fixed); -3 the fixed working size
+ * needs more pixels than this call's buffers hold (nothing written).
+ * Histograms count in 32 bits: identical results up to 65535 pixels (255 x 255), and
+ * no wrapped counts on larger images. Safe to call from several threads at once; one
+ * set of working buffers is kept between calls. */
+int32_t FPM_CALL Trans16To8Img(const unsigned char *image16, unsigned char *image8, int32_t width,
+                               int32_t height);
+
+/* ---- Finding, connecting and closing the module -----------------------------------
+ * The module is the host's disk interface whose path holds both "ven_wexa" and
+ * "prod_finger_module" (compared case-sensitively, anywhere in the path). Each connect
+ * function first prepares the log folder and writes the line "DeviceConnection"; on
+ * success the plain functions use the module, and the sensor's defect-pixel map has
+ * been rebuilt. The connection is then Open; a connect whose open fails or whose module
+ * a test rejects leaves it Failed (FPM_INVALID_HANDLE); CloseDevice and
+ * DeviceDisConnection leave it Closed (null). A connect that finds no module leaves it
+ * as it was.
+ *
+ * Vendor and product strings fit in 123 and 122 characters; longer or null strings are
+ * refused with 2. */
+
+/* Connects to the first interface whose path holds "ven_<vendor>" and
+ * "prod_<product>", closing a module held before. 1 connected; 2 no such interface,
+ * open failed, or the defect-pixel map failed (the module then stays open); 0 the host's
+ * device list is unavailable. */
+FPM_RESULT FPM_CALL DeviceConnection(const FPM_WCHAR *vendor, const FPM_WCHAR *product);
+
+/* Connects to the module when exactly one is present and its firmware family (bytes 9
+ * and 10 of the firmware version record) is one of the four this build accepts.
+ * Two modules present: a held module is closed and 2 returned. 1 connected, 2 otherwise
+ * (no module, open failed, family not accepted, defect-pixel map failed). */
+FPM_RESULT FPM_CALL CheckDeviceConnection(void);
+/* As CheckDeviceConnection, without the firmware test. */
+FPM_RESULT FPM_CALL CheckDeviceConnectionNoFwCheck(void);
+/* As CheckDeviceConnection, accepting the module when its two-character family code
+ * occurs anywhere in `acceptedCodes` (e.g. L"WA WB"). A null string gives 2. */
+FPM_RESULT FPM_CALL CheckDeviceConnectionWithFirmwareVer(const FPM_WCHAR *acceptedCodes);
+/* As CheckDeviceConnection, and the vendor code in the first two bytes of the module's
+ * product-information block (low byte first) must equal the low 16 bits of
+ * `vendorCode`. */
+FPM_RESULT FPM_CALL GetDevConnectionByVendorCode(uint32_t vendorCode);
+
+/* CheckDeviceConnection, then switches the module's device status on (the status
+ * command's own result is ignored). 1 connected, 2 otherwise. */
+FPM_RESULT FPM_CALL OpenDevice(void);
+/* Switches the device status off, then closes the module. 1 when a module was closed,
+ * 0 when there was none (the status command then fails and logs its line). */
+FPM_RESULT FPM_CALL CloseDevice(void);
+/* Closes the module without sending it anything. 1 when a module was closed, 0 when
+ * there was none. */
+FPM_RESULT FPM_CALL DeviceDisConnection(void);
+
+/* Copies the paths of the interfaces holding "ven_<vendor>" and "prod_<product>" among
+ * the first `maxCount` disk interfaces (all interfaces count, not only matches) into
+ * paths[0], paths[1], ...; each buffer must hold 256 characters and is written whole
+ * (the path, then zeros). *foundCount is set to the number copied after each copy and
+ * left alone when nothing matches. Writes the log line "ExtractSpecificDevice"; opens
+ * nothing. 1 at least one path; 2 none, maxCount below 1, or a null argument (or a
+ * null buffer where a path was due); 0 the host's device list is unavailable. */
+FPM_RESULT FPM_CALL ExtractDevicePath(const FPM_WCHAR *vendor, const FPM_WCHAR *product, FPM_WCHAR **paths,
+                                      int32_t maxCount, int32_t *foundCount);
+/* Opens a path (from ExtractDevicePath) for the WithHandle functions. The caller owns
+ * the handle and closes it (CloseHandle on Windows); the connection is not touched.
+ * 1 opened, 2 failed (*handle untouched). */
+FPM_RESULT FPM_CALL ObtainHandleFromPath(FPM_HANDLE *handle, const FPM_WCHAR *path);
+
 #ifdef __cplusplus
 }
 #endif

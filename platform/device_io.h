@@ -4,9 +4,9 @@
 // virtual module).
 #pragma once
 
-#include <optional>
+#include <cstdint>
+#include <functional>
 #include <string>
-#include <vector>
 
 #include "transport/pass_through_request.h"
 
@@ -17,9 +17,13 @@ using Handle = void *;
 // All bits set, as Windows' INVALID_HANDLE_VALUE.
 inline Handle invalidHandle() { return reinterpret_cast<Handle>(~std::uintptr_t{0}); }
 
-// Paths of the present disk interfaces in enumeration order, or nothing when the
-// host's device list cannot be obtained.
-std::optional<std::vector<std::u16string>> listInterfacePaths();
+// Called with the path of each present disk interface in enumeration order; returns
+// false to end the enumeration there.
+using InterfaceVisitor = std::function<bool(const std::u16string &path)>;
+
+// Walks the present disk interfaces. False when the host's device list cannot be
+// obtained (the visitor is then never called).
+bool enumerateInterfaces(const InterfaceVisitor &visit);
 
 // Opens a path for reading and writing; invalidHandle() on failure.
 Handle open(const std::u16string &path);

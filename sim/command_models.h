@@ -13,7 +13,8 @@ void installDeviceControlCommands(VirtualModule &module);
 void installFactoryCommands(VirtualModule &module);
 // Image reads, image check and upload, baseline, calibration and sensing.
 void installImageCommands(VirtualModule &module);
-// Vendor code, secure handshake, flash and product-information blocks.
+// Vendor code, secure handshake, flash and product-information blocks (the block's
+// vendor code selects a module at connect time).
 void installVendorCommands(VirtualModule &module);
 
 // Every group, in the order the module's firmware knows them.

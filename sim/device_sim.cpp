@@ -1,18 +1,35 @@
-// Module side backed by the virtual host: the build that tests and demos link.
-#include "platform/device_io.h"
+// Module side backed by the virtual host: the build that tests and demos link. A tool
+// can hand the host over to the real devices (VirtualHost::useHostDevices).
+#include "platform/host_device.h"
 #include "sim/virtual_host.h"
 
 namespace fpm::device {
 
-std::optional<std::vector<std::u16string>> listInterfacePaths() { return sim::VirtualHost::instance().listPaths(); }
+namespace {
+bool real() { return sim::VirtualHost::instance().usesHostDevices(); }
+}  // namespace
 
-Handle open(const std::u16string &path) { return sim::VirtualHost::instance().openPath(path); }
+bool enumerateInterfaces(const InterfaceVisitor &visit)
+{
+    if (real()) return host::enumerateInterfaces(visit);
+    auto paths = sim::VirtualHost::instance().listPaths();
+    if (!paths) return false;
+    for (const auto &path : *paths) {
+        if (!visit(path)) break;
+    }
+    return true;
+}
 
-bool close(Handle handle) { return sim::VirtualHost::instance().closeHandle(handle); }
+Handle open(const std::u16string &path)
+{
+    return real() ? host::open(path) : sim::VirtualHost::instance().openPath(path);
+}
+
+bool close(Handle handle) { return real() ? host::close(handle) : sim::VirtualHost::instance().closeHandle(handle); }
 
 bool passThrough(Handle handle, transport::PassThroughRequest &request)
 {
-    return sim::VirtualHost::instance().passThrough(handle, &request);
+    return real() ? host::passThrough(handle, request) : sim::VirtualHost::instance().passThrough(handle, &request);
 }
 
 }  // namespace fpm::device

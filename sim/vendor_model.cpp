@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "sim/command_models.h"
+#include "sim/product_info_model.h"
 #include "vendor/secure_block.h"
 
 namespace fpm::sim {
@@ -20,12 +21,13 @@ constexpr std::size_t kCodeOffset = 8;
 Reply vendorCode(VirtualModule &m, const ReceivedRequest &r)
 {
     VendorModel &model = m.part<VendorModel>();
+    ProductInfoBlock &info = m.part<ProductInfoBlock>();
     switch (r.block[3]) {
     case 0x00:
-        return VirtualModule::header(r.code(), kOk, {static_cast<std::uint8_t>(model.vendorCode() >> 8),
-                                                     static_cast<std::uint8_t>(model.vendorCode())});
+        return VirtualModule::header(r.code(), kOk, {static_cast<std::uint8_t>(info.vendorCode() >> 8),
+                                                     static_cast<std::uint8_t>(info.vendorCode())});
     case 0x01:
-        model.setVendorCode(static_cast<std::uint16_t>(r.block[4] << 8 | r.block[5]));
+        info.setVendorCode(static_cast<std::uint16_t>(r.block[4] << 8 | r.block[5]));
         model.writeParameter = r.block[6];
         return VirtualModule::header(r.code(), kOk);
     case 0x80:
@@ -55,15 +57,16 @@ Reply challenge(VirtualModule &m, const ReceivedRequest &r)
 
 // The code bytes of a proof: the short code in its first two bytes, or the long code (or
 // a leading part of it) from its first byte; bytes not set keep the challenge's value.
-bool provesCode(const VendorModel &model, const Block &plain, const Block &answer)
+bool provesCode(VirtualModule &m, const Block &plain, const Block &answer)
 {
     if (!std::equal(answer.begin(), answer.begin() + kCodeOffset, plain.begin())) return false;
     if (!std::equal(answer.begin() + 16, answer.end(), plain.begin() + 16)) return false;
     auto restIsPlain = [&](std::size_t from) {
         return std::equal(answer.begin() + kCodeOffset + from, answer.begin() + 16, plain.begin() + kCodeOffset + from);
     };
-    if (answer[8] == (model.vendorCode() >> 8) && answer[9] == (model.vendorCode() & 0xFF) && restIsPlain(2))
-        return true;
+    const VendorModel &model = m.part<VendorModel>();
+    const std::uint16_t shortCode = m.part<ProductInfoBlock>().vendorCode();
+    if (answer[8] == (shortCode >> 8) && answer[9] == (shortCode & 0xFF) && restIsPlain(2)) return true;
     for (std::size_t n = model.longCode.size(); n >= 1; --n) {
         if (std::equal(model.longCode.begin(), model.longCode.begin() + n, answer.begin() + kCodeOffset) &&
             restIsPlain(n))
@@ -86,7 +89,7 @@ Reply confirmation(VirtualModule &m, const ReceivedRequest &r)
     Block answer{};
     vendor::unscrambleSecureBlock(vendor::responseKey(), r.dataOut.data(), answer.data(), nullptr);
     model.response = answer;
-    model.accepted = provesCode(model, *model.challenge, answer);
+    model.accepted = provesCode(m, *model.challenge, answer);
     model.challengeOpen = false;
     return std::vector<std::uint8_t>{};
 }
@@ -95,6 +98,7 @@ Reply confirmation(VirtualModule &m, const ReceivedRequest &r)
 Reply dataBlock(VirtualModule &m, const ReceivedRequest &r)
 {
     VendorModel &model = m.part<VendorModel>();
+    auto &info = m.part<ProductInfoBlock>().bytes;
     const bool flash = r.code() == 0x66;
     const std::size_t length = r.block[4] | r.block[5] << 8;
     if (r.block[2] == 1) return VirtualModule::header(r.code(), kOk);
@@ -102,7 +106,7 @@ Reply dataBlock(VirtualModule &m, const ReceivedRequest &r)
         std::vector<std::uint8_t> reply = VirtualModule::header(r.code(), kOk);
         for (std::size_t i = 0; i < length; ++i) {
             if (flash) reply.push_back(i < model.flash.size() ? model.flash[i] : 0xFF);
-            else reply.push_back(i < model.productInfo.size() ? model.productInfo[i] : 0);
+            else reply.push_back(i < info.size() ? info[i] : 0);
         }
         return reply;
     }
@@ -111,7 +115,7 @@ Reply dataBlock(VirtualModule &m, const ReceivedRequest &r)
         if (model.flash.size() < r.dataOut.size()) model.flash.resize(r.dataOut.size(), 0xFF);
         std::copy(r.dataOut.begin(), r.dataOut.end(), model.flash.begin());
     } else {
-        std::copy_n(r.dataOut.begin(), std::min(r.dataOut.size(), model.productInfo.size()), model.productInfo.begin());
+        std::copy_n(r.dataOut.begin(), std::min(r.dataOut.size(), info.size()), info.begin());
     }
     return std::vector<std::uint8_t>{};
 }

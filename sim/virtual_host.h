@@ -3,6 +3,7 @@
 // of every request that reached a disk.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,6 +34,10 @@ public:
     VirtualModule *module(const std::u16string &path = kModulePath);
 
     void setDeviceListUnavailable(bool unavailable);
+    // From now on the library reaches the host's real devices instead of these disks
+    // (the tool's --real); reset() does not change it.
+    void useHostDevices(bool use) { hostDevices_.store(use); }
+    bool usesHostDevices() const { return hostDevices_.load(); }
     void refuseOpen(const std::u16string &path, bool refuse = true);
 
     // Opens a disk as the library would (for the demo and the handle tests).
@@ -65,6 +70,7 @@ private:
     std::vector<OpenHandle> open_;
     std::vector<ReceivedRequest> requests_;
     bool listUnavailable_ = false;
+    std::atomic<bool> hostDevices_{false};
     std::uintptr_t nextHandle_ = 0x1000;
 };
 

@@ -80,6 +80,12 @@ public:
     std::uint8_t bytesPerPixel = 1;
 
     void setFirmwareText(const std::string &text);
+    // The firmware family code: bytes 9 and 10 of the firmware version record.
+    void setFamilyCode(std::uint8_t first, std::uint8_t second)
+    {
+        firmwareRecord[9] = first;
+        firmwareRecord[10] = second;
+    }
 
     // State of one group of commands (registers, images, ...), made on first use. Each
     // group keeps its own struct, so that groups grow without touching this class.

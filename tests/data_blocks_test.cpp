@@ -5,6 +5,7 @@
 
 #include "connection/connection_state.h"
 #include "sim/image_model.h"
+#include "sim/product_info_model.h"
 #include "sim/vendor_model.h"
 #include "support/fake_clock.h"
 #include "support/image_geometry.h"
@@ -22,7 +23,7 @@ class DataBlocksTest : public LibraryTest {};
 TEST_F(DataBlocksTest, ReadsTheWholeProductInformationBlock)
 {
     sim::VirtualModule &m = connectModule();
-    auto &info = m.part<sim::VendorModel>().productInfo;
+    auto &info = m.part<sim::ProductInfoBlock>().bytes;
     for (std::size_t i = 2; i < info.size(); ++i) info[i] = static_cast<std::uint8_t>(i * 3);
     GuardedBuffer buffer(62);
     EXPECT_EQ(ProductInfoOperation(0, 62, buffer.data()), 1);
@@ -77,7 +78,7 @@ TEST_F(DataBlocksTest, AFlashWriteSendsTheBlockThenReadsItsStatusAndTheModuleKee
     // Any operation but 0 writes and is sent as given.
     EXPECT_EQ(ProductInfoOperation(0x7F, 2, Bytes{0xEF, 0xBE}.data()), 1);
     EXPECT_EQ(m.part<sim::VendorModel>().lastWriteOperation, 0x7F);
-    EXPECT_EQ(m.part<sim::VendorModel>().vendorCode(), 0xBEEF);
+    EXPECT_EQ(m.part<sim::ProductInfoBlock>().vendorCode(), 0xBEEF);
 }
 
 TEST_F(DataBlocksTest, AWriteFailsOnAnyStatusButCodeOkWithoutAskingAgain)

@@ -4,7 +4,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -181,4 +184,77 @@ TEST_F(DllTest, VendorCodeAndBlocksFailWithoutAModuleAndLeaveBuffersAlone)
     EXPECT_EQ(code, 0x7777);
     for (unsigned char b : buffer) EXPECT_EQ(b, 0x3E);
 }
+
+TEST_F(DllTest, ConversionRefusesWithoutASixteenBitModule)
+{
+    // A full 32-bit result, not a byte: -1 while no size query has reported 16-bit pixels.
+    using Convert = std::int32_t(__cdecl *)(const unsigned char *, unsigned char *, std::int32_t, std::int32_t);
+    unsigned char image16[2 * 16 * 8] = {};
+    unsigned char image8[16 * 8];
+    for (unsigned char &b : image8) b = 0x66;
+    EXPECT_EQ(get<Convert>("Trans16To8Img")(image16, image8, 16, 8), -1);
+    for (unsigned char b : image8) EXPECT_EQ(b, 0x66);
+}
+
+TEST_F(DllTest, ConnectingFindsNoModuleAndSaysSoInTheLog)
+{
+    using NoArgs = Result(__cdecl *)();
+    using Names = Result(__cdecl *)(const wchar_t *, const wchar_t *);
+    using Codes = Result(__cdecl *)(const wchar_t *);
+    using VendorCode = Result(__cdecl *)(std::uint32_t);
+    using Extract = Result(__cdecl *)(const wchar_t *, const wchar_t *, wchar_t **, std::int32_t, std::int32_t *);
+    using Obtain = Result(__cdecl *)(HANDLE *, const wchar_t *);
+
+    EXPECT_EQ(get<NoArgs>("CheckDeviceConnection")(), 2);
+    EXPECT_EQ(get<NoArgs>("CheckDeviceConnectionNoFwCheck")(), 2);
+    EXPECT_EQ(get<Codes>("CheckDeviceConnectionWithFirmwareVer")(L"WAWB"), 2);
+    EXPECT_EQ(get<VendorCode>("GetDevConnectionByVendorCode")(0x0102), 2);
+    EXPECT_NE(get<Names>("DeviceConnection")(L"wexa", L"finger_module"), 1);
+    EXPECT_EQ(get<NoArgs>("OpenDevice")(), 2);
+    EXPECT_EQ(get<NoArgs>("CloseDevice")(), 0);
+    EXPECT_EQ(get<NoArgs>("DeviceDisConnection")(), 0);
+
+    wchar_t path[256] = L"untouched";
+    wchar_t *paths[1] = {path};
+    std::int32_t found = -5;
+    EXPECT_NE(get<Extract>("ExtractDevicePath")(L"wexa", L"finger_module", paths, 1, &found), 1);
+    EXPECT_EQ(get<Extract>("ExtractDevicePath")(L"wexa", L"finger_module", nullptr, 1, &found), 2);
+    EXPECT_EQ(get<Extract>("ExtractDevicePath")(L"wexa", L"finger_module", paths, 1, nullptr), 2);
+    EXPECT_EQ(get<Extract>("ExtractDevicePath")(nullptr, L"finger_module", paths, 1, &found), 2);
+    EXPECT_EQ(found, -5);
+    EXPECT_STREQ(path, L"untouched");
+    HANDLE handle = reinterpret_cast<HANDLE>(0x77);
+    EXPECT_EQ(get<Obtain>("ObtainHandleFromPath")(&handle, L"\\\\?\\usbstor#no-such-device"), 2);
+    EXPECT_EQ(get<Obtain>("ObtainHandleFromPath")(nullptr, L"x"), 2);
+    EXPECT_EQ(handle, reinterpret_cast<HANDLE>(0x77));
+
+    // The connects prepared the log beside this program and wrote their lines.
+    wchar_t exe[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring folder(exe);
+    folder = folder.substr(0, folder.find_last_of(L'\\')) + L"\\SmartCard_Log";
+    // Every log file: other programs beside this one (the tool's tests) log there too.
+    std::string text;
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\SmartCard_Log[*].txt").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do files.push_back(folder + L"\\" + entry.cFileName);
+        while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    for (const std::wstring &file : files) {
+        if (FILE *f = _wfopen(file.c_str(), L"rb")) {
+            char chunk[512];
+            for (std::size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;) text.append(chunk, n);
+            fclose(f);
+        }
+    }
+    EXPECT_NE(text.find(" => DeviceConnection\r\n"), std::string::npos);
+    EXPECT_NE(text.find(" => ExtractSpecificDevice\r\n"), std::string::npos);
+    EXPECT_NE(text.find(" => ChangeDevStatus : RecvDataTransaction Fail\r\n"), std::string::npos);
+    for (const std::wstring &file : files) DeleteFileW(file.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
 }  // namespace

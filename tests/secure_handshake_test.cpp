@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "sim/product_info_model.h"
 #include "sim/vendor_model.h"
 #include "support/library_fixture.h"
 #include "vendor/secure_block.h"
@@ -113,7 +114,7 @@ TEST_F(SecureHandshakeTest, AWrongCodeIsRefused)
     connectModule();
     EXPECT_EQ(ConfirmSecureVendorCode(0x0201), 2);
     EXPECT_EQ(ConfirmSecureVendorCodeWithHandle(connected(), 0x0102), 1);
-    model().setVendorCode(0xBEEF);
+    host().module()->part<sim::ProductInfoBlock>().setVendorCode(0xBEEF);
     EXPECT_EQ(ConfirmSecureVendorCodeWithHandle(connected(), 0x0102), 2);
     EXPECT_EQ(ConfirmSecureVendorCodeWithHandle(connected(), 0xBEEF), 1);
 }

@@ -15,9 +15,12 @@ TEST_F(VirtualModuleTest, ListsModulesAmongDecoysAndRefusesWhatItIsTold)
 {
     host().addDecoy();
     host().addModule();
-    auto paths = device::listInterfacePaths();
-    ASSERT_TRUE(paths);
-    EXPECT_EQ(*paths, (std::vector<std::u16string>{sim::kDecoyPath, sim::kModulePath}));
+    std::vector<std::u16string> paths;
+    ASSERT_TRUE(device::enumerateInterfaces([&](const std::u16string &path) {
+        paths.push_back(path);
+        return true;
+    }));
+    EXPECT_EQ(paths, (std::vector<std::u16string>{sim::kDecoyPath, sim::kModulePath}));
 
     host().refuseOpen(sim::kModulePath);
     EXPECT_EQ(device::open(sim::kModulePath), device::invalidHandle());
@@ -30,7 +33,7 @@ TEST_F(VirtualModuleTest, ListsModulesAmongDecoysAndRefusesWhatItIsTold)
     EXPECT_FALSE(device::close(h));
 
     host().setDeviceListUnavailable(true);
-    EXPECT_FALSE(device::listInterfacePaths());
+    EXPECT_FALSE(device::enumerateInterfaces([](const std::u16string &) { return true; }));
 }
 
 TEST_F(VirtualModuleTest, RequestsToADecoyFailButAreRecorded)

@@ -19,6 +19,7 @@ void addCommand(CLI::App &app, const std::string &name, const std::string &descr
 std::string printable(const unsigned char *bytes, std::size_t size);
 
 void addInfoCommand(CLI::App &app);
+void addListCommand(CLI::App &app);
 void addCaptureCommand(CLI::App &app);
 void addSelftestCommand(CLI::App &app);
 void addRegisterCommand(CLI::App &app);

@@ -1,5 +1,6 @@
 // fpmodule: a station's command-line view of the module, through the library's exports.
-// It runs on the virtual module, so that it works on any machine.
+// It runs on the virtual module, so that it works on any machine; --real uses the host's
+// own devices.
 #include <memory>
 #include <vector>
 
@@ -37,6 +38,7 @@ int main(int argc, char **argv)
     CLI::App app{"fpmodule: the fingerprint module from the command line"};
     app.require_subcommand(1);
     fpm::cli::addInfoCommand(app);
+    fpm::cli::addListCommand(app);
     fpm::cli::addCaptureCommand(app);
     fpm::cli::addSelftestCommand(app);
     fpm::cli::addRegisterCommand(app);

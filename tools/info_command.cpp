@@ -1,44 +1,63 @@
-// fpmodule info: the module's firmware version and image size.
+// fpmodule info: connect to the module and show its firmware version, image size and
+// defect pixels.
 #include <cstdio>
 #include <string>
 
+#include "connection/connection_state.h"
 #include "fpmodule.h"
-#include "sim/virtual_host.h"
 #include "tools/cli_commands.h"
+#include "tools/module_choice.h"
 
 namespace fpm::cli {
 
 namespace {
 
+ModuleChoice g_choice;
+
 int info()
 {
-    auto &host = sim::VirtualHost::instance();
-    host.addDecoy();
-    host.addModule();
-    FPM_HANDLE module = host.open(sim::kModulePath);
-
+    prepareModules(g_choice);
+    if (CheckDeviceConnection() != 1) {
+        const FPM_HANDLE left = state().deviceHandle.load();
+        if (!left) {
+            std::fprintf(stderr, "fpmodule: no module connected: none present, or more than one\n");
+        } else if (left == FPM_INVALID_HANDLE) {
+            std::fprintf(stderr,
+                         "fpmodule: a module was found but could not be opened (on Linux: permissions, see "
+                         "docs/linux.md) or its firmware family is not accepted\n");
+        } else {
+            std::fprintf(stderr, "fpmodule: the module is open but its sensor baseline could not be read\n");
+        }
+        DeviceDisConnection();
+        return 1;
+    }
+    int status = 0;
     unsigned char version[128] = {};
-    if (GetFirmwareVersionWithHandle(module, 0, 128, version) != 1) {
-        std::fprintf(stderr, "fpmodule: the module did not give its firmware version\n");
-        return 1;
-    }
     int32_t width = 0, height = 0;
-    if (QuerySizeWithHandle(module, &width, &height) != 1) {
+    unsigned char bytesPerPixel = 0;
+    if (GetFirmwareVersion(0, 128, version) != 1) {
+        std::fprintf(stderr, "fpmodule: the module did not give its firmware version\n");
+        status = 1;
+    } else if (QuerySizeEx(&width, &height, &bytesPerPixel) != 1) {
         std::fprintf(stderr, "fpmodule: the module did not give its image size\n");
-        return 1;
+        status = 1;
+    } else {
+        std::printf("module    %s\n", narrow(state().devicePath).c_str());
+        std::printf("firmware  %s\n", printable(version, sizeof version).c_str());
+        std::printf("family    %c%c\n", version[9], version[10]);
+        std::printf("image     %d x %d pixels, %d byte(s) per pixel\n", width, height, bytesPerPixel);
+        std::printf("defects   %zu pixel(s)\n", state().defectPixels.size());
     }
-    std::printf("module    virtual (%s)\n", std::string(sim::kModulePath.begin(), sim::kModulePath.end()).c_str());
-    std::printf("firmware  %s\n", printable(version, sizeof version).c_str());
-    std::printf("family    %c%c\n", version[9], version[10]);
-    std::printf("image     %d x %d pixels\n", width, height);
-    return 0;
+    DeviceDisConnection();
+    return status;
 }
 
 }  // namespace
 
 void addInfoCommand(CLI::App &app)
 {
-    addCommand(app, "info", "Show the module's firmware version and image size", nullptr, info);
+    addCommand(app, "info", "Connect to the module and show its firmware, image size and defect pixels",
+               [](CLI::App &command) { addModuleOption(command, g_choice); }, info);
 }
 
 }  // namespace fpm::cli

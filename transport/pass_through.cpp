@@ -4,10 +4,9 @@
 
 namespace fpm::transport {
 
-bool transfer(device::Handle handle, const std::uint8_t *block16, Direction direction, void *buffer,
-              std::uint32_t length, std::uint32_t timeoutSeconds)
+void fillRequest(PassThroughRequest &request, const std::uint8_t *block16, Direction direction, void *buffer,
+                 std::uint32_t length, std::uint32_t timeoutSeconds)
 {
-    PassThroughRequest request;
     std::memset(&request, 0, sizeof request);
     ScsiPassThroughDirect &sptd = request.sptd;
     sptd.Length = kSptdLength;
@@ -20,6 +19,13 @@ bool transfer(device::Handle handle, const std::uint8_t *block16, Direction dire
     sptd.DataBuffer = buffer;
     sptd.SenseInfoOffset = kSenseInfoOffset;
     std::memcpy(sptd.Cdb, block16, 16);
+}
+
+bool transfer(device::Handle handle, const std::uint8_t *block16, Direction direction, void *buffer,
+              std::uint32_t length, std::uint32_t timeoutSeconds)
+{
+    PassThroughRequest request;
+    fillRequest(request, block16, direction, buffer, length, timeoutSeconds);
     return device::passThrough(handle, request);
 }
 

@@ -10,8 +10,12 @@ namespace fpm::transport {
 
 enum class Direction : std::uint8_t { ToModule = kDataOut, FromModule = kDataIn };
 
-// Builds a zeroed record, fills it for one transfer and hands it to the device
-// backend. Length and time-out go through unchanged. True on success.
+// The record of one transfer: zeroed (padding included), then filled with the block,
+// direction, buffer, length and time-out.
+void fillRequest(PassThroughRequest &request, const std::uint8_t *block16, Direction direction, void *buffer,
+                 std::uint32_t length, std::uint32_t timeoutSeconds);
+
+// Builds the record for one transfer and hands it to the device backend. Length and time-out go through unchanged. True on success.
 bool transfer(device::Handle handle, const VendorCommandBlock &block, Direction direction, void *buffer,
               std::uint32_t length, std::uint32_t timeoutSeconds);
 

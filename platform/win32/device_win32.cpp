@@ -1,54 +1,86 @@
-// Module side for Windows: SetupAPI lists the disk interfaces, CreateFileW opens one and
-// DeviceIoControl carries the pass-through request.
+// The host's devices on Windows: SetupAPI lists the module's interface class,
+// CreateFileW opens one and DeviceIoControl carries the pass-through request.
 #include <windows.h>
 #include <setupapi.h>
 
 #include <vector>
 
-#include "platform/device_io.h"
+#include "platform/host_device.h"
 
-namespace fpm::device {
+namespace fpm::device::host {
 
 namespace {
 
-// {53F56308-B6BF-11D0-94F2-00A0C91EFB8B}: the interface class under which the module's
-// mass-storage disk presents itself (the headers call this value the CD-ROM class).
-const GUID kModuleInterfaceClass = {0x53F56308, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
+// {53F56308-B6BF-11D0-94F2-00A0C91EFB8B}: the CD-ROM device interface class. The
+// module's mass-storage unit presents itself as a CD-ROM-type device, so its interface
+// paths read "usbstor#cdrom&ven_...&prod_..." under this class (the disk class, 53F56307,
+// does not list it).
+const GUID kCdromInterfaceClass = {0x53F56308, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
+
+#ifndef _WIN64
+// The 32-bit record sizes SetupAPI checks in cbSize: a wrong one fails every call.
+static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 28);
+static_assert(sizeof(SP_DEVINFO_DATA) == 28);
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6);
+#endif
+
+// The device information set, released on every path out of the enumeration.
+class DeviceInfoSet {
+public:
+    DeviceInfoSet()
+        : set_(SetupDiGetClassDevsW(&kCdromInterfaceClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE))
+    {
+    }
+    ~DeviceInfoSet()
+    {
+        if (valid()) SetupDiDestroyDeviceInfoList(set_);
+    }
+    DeviceInfoSet(const DeviceInfoSet &) = delete;
+    DeviceInfoSet &operator=(const DeviceInfoSet &) = delete;
+
+    bool valid() const { return set_ != INVALID_HANDLE_VALUE; }
+    HDEVINFO get() const { return set_; }
+
+private:
+    HDEVINFO set_;
+};
+
+// The path of one interface; empty when its detail record cannot be read.
+std::u16string interfacePath(HDEVINFO set, SP_DEVICE_INTERFACE_DATA &interfaceData)
+{
+    DWORD required = 0;
+    SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, nullptr, 0, &required, nullptr);
+    if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) return {};
+
+    // DWORD-aligned storage for the variable-length record.
+    std::vector<DWORD> storage((required + sizeof(DWORD) - 1) / sizeof(DWORD));
+    auto *detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W *>(storage.data());
+    detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
+    SP_DEVINFO_DATA deviceData{};
+    deviceData.cbSize = sizeof deviceData;
+    if (!SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, detail, required, nullptr, &deviceData)) return {};
+
+    // The path ends at its zero or at the end of what SetupAPI wrote, whichever is first.
+    const auto *text = reinterpret_cast<const char16_t *>(detail->DevicePath);
+    const std::size_t room = (required - offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath)) / sizeof(char16_t);
+    std::size_t length = 0;
+    while (length < room && text[length]) ++length;
+    return std::u16string(text, length);
+}
 
 }  // namespace
 
-std::optional<std::vector<std::u16string>> listInterfacePaths()
+bool enumerateInterfaces(const InterfaceVisitor &visit)
 {
-    HDEVINFO set = SetupDiGetClassDevsW(&kModuleInterfaceClass, nullptr, nullptr,
-                                        DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE) return std::nullopt;
-
-    std::vector<std::u16string> paths;
+    DeviceInfoSet set;
+    if (!set.valid()) return false;
     for (DWORD index = 0;; ++index) {
         SP_DEVICE_INTERFACE_DATA interfaceData{};
         interfaceData.cbSize = sizeof interfaceData;
-        if (!SetupDiEnumDeviceInterfaces(set, nullptr, &kModuleInterfaceClass, index, &interfaceData)) break;
-
-        DWORD required = 0;
-        SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, nullptr, 0, &required, nullptr);
-        if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W)) {
-            paths.emplace_back();
-            continue;
-        }
-        // DWORD-aligned storage for the variable-length detail record.
-        std::vector<DWORD> storage((required + sizeof(DWORD) - 1) / sizeof(DWORD));
-        auto *detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W *>(storage.data());
-        detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
-        SP_DEVINFO_DATA deviceData{};
-        deviceData.cbSize = sizeof deviceData;
-        if (SetupDiGetDeviceInterfaceDetailW(set, &interfaceData, detail, required, nullptr, &deviceData)) {
-            paths.emplace_back(reinterpret_cast<const char16_t *>(detail->DevicePath));
-        } else {
-            paths.emplace_back();
-        }
+        if (!SetupDiEnumDeviceInterfaces(set.get(), nullptr, &kCdromInterfaceClass, index, &interfaceData)) break;
+        if (!visit(interfacePath(set.get(), interfaceData))) break;
     }
-    SetupDiDestroyDeviceInfoList(set);
-    return paths;
+    return true;
 }
 
 Handle open(const std::u16string &path)
@@ -66,4 +98,4 @@ bool passThrough(Handle handle, transport::PassThroughRequest &request)
                            sizeof request, &returned, nullptr) != 0;
 }
 
-}  // namespace fpm::device
+}  // namespace fpm::device::host

@@ -21,6 +21,7 @@ void resetLibraryState()
     s.verifyCallback.store(nullptr);
     s.logPathsPrepared.store(false);
     s.currentLogFile.clear();
+    s.conversionWorkingSize.store(0);
 }
 
 void LibraryTest::SetUp()

@@ -1,0 +1,124 @@
+#include "image/convert16to8.h"
+
+#include <atomic>
+#include <memory>
+#include <new>
+
+#include "connection/connection_state.h"
+#include "image/convert_steps.h"
+
+namespace fpm::image {
+
+using namespace convert;
+
+namespace {
+
+// The large buffers of one conversion. Allocating them afresh for every image costs more
+// than the conversion's arithmetic: the allocator hands the freed memory back to the
+// system and takes page faults on the next call. One set is kept for the process.
+struct Workspace {
+    Plane image;
+    Plane scratch;
+    Mask mask;
+    ValueCounts counts;
+    ValueTable table;
+};
+
+// A single spare workspace that concurrent conversions pass around through one atomic
+// pointer: a call takes it (or makes its own when another call holds it) and puts it
+// back when done (or frees its own when the slot is taken again).
+class WorkspaceCache {
+public:
+    ~WorkspaceCache() { delete spare_.exchange(nullptr); }
+
+    std::unique_ptr<Workspace> take()
+    {
+        std::unique_ptr<Workspace> taken(spare_.exchange(nullptr, std::memory_order_acq_rel));
+        return taken ? std::move(taken) : std::make_unique<Workspace>();
+    }
+    void giveBack(std::unique_ptr<Workspace> workspace)
+    {
+        Workspace *expected = nullptr;
+        if (spare_.compare_exchange_strong(expected, workspace.get(), std::memory_order_acq_rel))
+            workspace.release();
+    }
+
+private:
+    std::atomic<Workspace *> spare_{nullptr};
+};
+
+WorkspaceCache g_workspaces;
+
+}  // namespace
+
+void convert16To8(const std::uint8_t *input, std::uint8_t *output, int width, int height)
+{
+    std::unique_ptr<Workspace> work = g_workspaces.take();
+    Plane &image = work->image;
+    Plane &scratch = work->scratch;
+    Mask &mask = work->mask;
+    image.reshape(width, height);
+    scratch.reshape(width, height);
+
+    loadSamples(input, image);
+    const std::uint16_t threshold = blockThreshold(image);
+    foregroundMask(columnSpans(image, threshold), rowSpans(image, threshold), mask);
+    flattenRows(image, mask, scratch);
+    smooth(scratch, image);
+    sharpen(image, scratch);
+    clearBackground(scratch, mask);
+    countForegroundValues(scratch, mask, work->counts);
+    stretchTable(stretchRange(work->counts), work->table);
+    invertTable(work->table);
+    equaliseTable(work->table, work->counts);
+    applyTable(scratch, mask, work->table, output);
+
+    g_workspaces.giveBack(std::move(work));
+}
+
+namespace {
+
+struct WorkingSize {
+    std::int32_t width;
+    std::int32_t height;
+};
+
+std::uint32_t pack(std::int32_t width, std::int32_t height)
+{
+    return (static_cast<std::uint32_t>(width) << 16) | static_cast<std::uint32_t>(height);
+}
+
+// The first caller to get here fixes the size; everyone else reads the winner's.
+WorkingSize workingSizeFor(std::int32_t width, std::int32_t height)
+{
+    std::uint32_t expected = 0;
+    std::atomic<std::uint32_t> &fixed = state().conversionWorkingSize;
+    if (fixed.compare_exchange_strong(expected, pack(width, height), std::memory_order_acq_rel))
+        return {width, height};
+    return {static_cast<std::int32_t>(expected >> 16), static_cast<std::int32_t>(expected & 0xFFFF)};
+}
+
+bool usableSize(std::int32_t width, std::int32_t height)
+{
+    return width >= kMinWidth && height >= kMinHeight && width <= kMaxConversionSide &&
+           height <= kMaxConversionSide;
+}
+
+}  // namespace
+
+std::int32_t trans16To8(const std::uint8_t *input, std::uint8_t *output, std::int32_t width, std::int32_t height)
+{
+    if (state().bytesPerPixel != 2) return kNotSixteenBit;
+    // An unusable call must not fix the working size: every later call would fail.
+    if (!input || !output || !usableSize(width, height)) return kBadImageArguments;
+    const WorkingSize working = workingSizeFor(width, height);
+    if (std::int64_t{working.width} * working.height > std::int64_t{width} * height) return kBuffersTooSmall;
+    try {
+        convert16To8(input, output, working.width, working.height);
+    } catch (const std::bad_alloc &) {
+        return kBadImageArguments;
+    }
+    return kConverted;
+}
+
+}  // namespace fpm::image

@@ -1,0 +1,407 @@
+#include "image/convert_steps.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+
+namespace fpm::image::convert {
+
+// ---- 1. Working image ----------------------------------------------------------------
+
+void loadSamples(const std::uint8_t *input, Plane &out)
+{
+    const std::size_t count = out.v.size();
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out.v.data(), input, count * 2);
+    } else {
+        for (std::size_t i = 0; i < count; ++i)
+            out.v[i] = static_cast<std::uint16_t>(input[2 * i] | (input[2 * i + 1] << 8));
+    }
+}
+
+// ---- 2. Threshold --------------------------------------------------------------------
+
+std::uint16_t blockThreshold(const Plane &image)
+{
+    const int blocksAcross = image.width / 16;
+    const int blocksDown = image.height / 16;
+    const int spanWidth = blocksAcross * 16;
+    std::uint32_t largestMean = 0;
+    std::vector<std::uint32_t> columnSums(static_cast<std::size_t>(spanWidth));
+    for (int by = 0; by < blocksDown; ++by) {
+        // Column sums of the block row first: contiguous, and 16 adds per block after.
+        std::fill(columnSums.begin(), columnSums.end(), 0u);
+        for (int y = by * 16; y < by * 16 + 16; ++y) {
+            const std::uint16_t *r = image.row(y);
+            for (int x = 0; x < spanWidth; ++x) columnSums[x] += r[x];
+        }
+        for (int bx = 0; bx < blocksAcross; ++bx) {
+            std::uint32_t sum = 0;
+            for (int i = 0; i < 16; ++i) sum += columnSums[bx * 16 + i];
+            largestMean = std::max(largestMean, sum / 256);
+        }
+    }
+    // The factor is 0.3 in double precision, truncated. For every mean a 16-bit image can
+    // have, 3/10 in integers gives the same value, and it cannot drift with the
+    // extended precision of an x87 FPU.
+    return static_cast<std::uint16_t>(largestMean * 3 / 10);
+}
+
+// ---- 3, 4. Foreground spans and mask ---------------------------------------------------
+
+namespace {
+
+// Index of the first / last non-zero byte of bytes[0, count), or -1.
+int firstSet(const std::uint8_t *bytes, int count)
+{
+    const void *found = count > 0 ? std::memchr(bytes, 1, static_cast<std::size_t>(count)) : nullptr;
+    return found ? static_cast<int>(static_cast<const std::uint8_t *>(found) - bytes) : -1;
+}
+
+int lastSet(const std::uint8_t *bytes, int count)
+{
+    int i = count;
+    // Eight bytes at a time over the (usually empty) right-hand background.
+    while (i >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i - 8, 8);
+        if (word) break;
+        i -= 8;
+    }
+    while (i > 0 && !bytes[i - 1]) --i;
+    return i - 1;
+}
+
+}  // namespace
+
+std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold)
+{
+    const int width = image.width;
+    const int height = image.height;
+    // Without a run the scans stop on the last row they tried.
+    const int noFirst = height >= 3 ? height - 3 : 0;
+    const int noLast = height >= 3 ? 2 : height - 1;
+    std::vector<Span> spans(static_cast<std::size_t>(width), Span{noFirst, noLast});
+
+    // Row by row rather than column by column: the rows are contiguous, and one byte per
+    // value lets each row's test run on sixteen columns at a time.
+    std::vector<std::uint8_t> above(image.v.size());
+    for (std::size_t i = 0; i < above.size(); ++i) above[i] = image.v[i] > threshold;
+    std::vector<std::uint8_t> found(static_cast<std::size_t>(width));
+    std::vector<std::uint8_t> fresh(static_cast<std::size_t>(width));
+
+    // Visits the rows that end a run of three in scan order (step +1 from the top, -1
+    // from the bottom) and records each column's first one.
+    auto scan = [&](int from, int to, int step, auto record) {
+        std::fill(found.begin(), found.end(), std::uint8_t{0});
+        int remaining = width;
+        for (int y = from; y != to && remaining > 0; y += step) {
+            const std::uint8_t *a = above.data() + static_cast<std::size_t>(y) * width;
+            const std::uint8_t *b = a + static_cast<std::ptrdiff_t>(step) * width;
+            const std::uint8_t *c = b + static_cast<std::ptrdiff_t>(step) * width;
+            std::uint8_t any = 0;
+            for (int x = 0; x < width; ++x) {
+                const auto f = static_cast<std::uint8_t>(a[x] & b[x] & c[x] & (found[x] ^ 1));
+                fresh[x] = f;
+                any |= f;
+            }
+            if (!any) continue;
+            for (int x = firstSet(fresh.data(), width); x >= 0;) {
+                record(spans[x], y);
+                found[x] = 1;
+                --remaining;
+                const int next = firstSet(fresh.data() + x + 1, width - x - 1);
+                x = next < 0 ? -1 : x + 1 + next;
+            }
+        }
+    };
+    if (height >= 3) {
+        scan(0, height - 2, 1, [](Span &span, int y) { span.first = y; });
+        scan(height - 1, 1, -1, [](Span &span, int y) { span.last = y; });
+    }
+    return spans;
+}
+
+std::vector<Span> rowSpans(const Plane &image, std::uint16_t threshold)
+{
+    const int width = image.width;
+    const int height = image.height;
+    const int noFirst = width >= 3 ? width - 3 : 0;
+    const int noLast = width >= 3 ? 2 : width - 1;
+    const int starts = width - 2;  // positions that have two more values to their right
+    std::vector<std::uint8_t> above(static_cast<std::size_t>(width));
+    std::vector<std::uint8_t> three(static_cast<std::size_t>(std::max(starts, 0)));
+    std::vector<Span> spans(static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        const std::uint16_t *r = image.row(y);
+        for (int x = 0; x < width; ++x) above[x] = r[x] > threshold;
+        for (int x = 0; x < starts; ++x) three[x] = above[x] & above[x + 1] & above[x + 2];
+        const int first = firstSet(three.data(), starts);
+        const int last = lastSet(three.data(), starts);
+        spans[y] = {first < 0 ? noFirst : first, last < 0 ? noLast : last + 2};
+    }
+    return spans;
+}
+
+void foregroundMask(const std::vector<Span> &columns, const std::vector<Span> &rows, Mask &mask)
+{
+    const int width = static_cast<int>(columns.size());
+    const int height = static_cast<int>(rows.size());
+    // Unused column spans become empty ranges so that the inner loop is a plain range
+    // test, in 16 bits so that it runs on eight columns at a time (no side is above 1024).
+    std::vector<std::uint16_t> low(static_cast<std::size_t>(width)), high(static_cast<std::size_t>(width));
+    for (int x = 0; x < width; ++x) {
+        low[x] = static_cast<std::uint16_t>(columns[x].covers() ? columns[x].first : 1);
+        high[x] = static_cast<std::uint16_t>(columns[x].covers() ? columns[x].last : 0);
+    }
+    mask.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    const std::uint16_t *lows = low.data();
+    const std::uint16_t *highs = high.data();
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t *m = mask.data() + static_cast<std::size_t>(y) * width;
+        const auto row = static_cast<std::uint16_t>(y);
+        for (int x = 0; x < width; ++x) m[x] = (row >= lows[x]) & (row <= highs[x]);
+        if (rows[y].covers())
+            std::memset(m + rows[y].first, 1, static_cast<std::size_t>(rows[y].last - rows[y].first + 1));
+    }
+}
+
+// ---- 5. Row flattening -----------------------------------------------------------------
+
+void flattenRows(const Plane &in, const Mask &mask, Plane &out)
+{
+    const int width = in.width;
+    const int height = in.height;
+    std::vector<std::int32_t> rowMean(static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        const std::uint16_t *r = in.row(y);
+        std::uint32_t sum = 0;
+        for (int x = 0; x < width; ++x) sum += r[x];
+        rowMean[y] = static_cast<std::int32_t>(sum / static_cast<std::uint32_t>(width));
+    }
+    for (int y = 0; y < height; ++y) {
+        // Five row means centred on y, the window held inside the image at the edges.
+        const int start = std::clamp(y - 2, 0, height - 5);
+        std::int32_t windowSum = 0;
+        for (int i = start; i < start + 5; ++i) windowSum += rowMean[i];
+        const std::int32_t correction = windowSum / 5 - rowMean[y];
+        const std::uint16_t *r = in.row(y);
+        const std::uint8_t *m = mask.data() + static_cast<std::size_t>(y) * width;
+        std::uint16_t *o = out.row(y);
+        if (correction >= 0) {
+            // v + c keeps its low 16 bits.
+            const auto add = static_cast<std::uint16_t>(correction);
+            for (int x = 0; x < width; ++x) o[x] = m[x] ? static_cast<std::uint16_t>(r[x] + add) : r[x];
+        } else {
+            // v + c stops at 0.
+            const auto sub = static_cast<std::uint16_t>(-correction);
+            for (int x = 0; x < width; ++x) {
+                const std::uint16_t lowered = r[x] > sub ? static_cast<std::uint16_t>(r[x] - sub) : 0;
+                o[x] = m[x] ? lowered : r[x];
+            }
+        }
+    }
+}
+
+// ---- 6, 7. Smoothing and sharpening ----------------------------------------------------
+
+namespace {
+
+// Column sums of three rows (y - 1, y, y + 1, edges replicated), with one replicated
+// column on each side so that the 3 x 3 sum of column x is sums[x] + sums[x+1] + sums[x+2].
+void verticalSums(const Plane &in, int y, std::vector<std::int32_t> &sums)
+{
+    const int width = in.width;
+    const std::uint16_t *above = in.row(std::max(y - 1, 0));
+    const std::uint16_t *centre = in.row(y);
+    const std::uint16_t *below = in.row(std::min(y + 1, in.height - 1));
+    std::int32_t *s = sums.data() + 1;
+    for (int x = 0; x < width; ++x) s[x] = std::int32_t{above[x]} + centre[x] + below[x];
+    sums[0] = sums[1];
+    sums[width + 1] = sums[width];
+}
+
+}  // namespace
+
+void smooth(const Plane &in, Plane &out)
+{
+    std::vector<std::int32_t> sums(static_cast<std::size_t>(in.width) + 2);
+    for (int y = 0; y < in.height; ++y) {
+        verticalSums(in, y, sums);
+        std::uint16_t *o = out.row(y);
+        const std::int32_t *s = sums.data();
+        for (int x = 0; x < in.width; ++x) o[x] = ninth(s[x] + s[x + 1] + s[x + 2]);
+    }
+}
+
+void sharpen(const Plane &in, Plane &out)
+{
+    std::vector<std::int32_t> sums(static_cast<std::size_t>(in.width) + 2);
+    for (int y = 0; y < in.height; ++y) {
+        verticalSums(in, y, sums);
+        const std::uint16_t *c = in.row(y);
+        std::uint16_t *o = out.row(y);
+        const std::int32_t *s = sums.data();
+        for (int x = 0; x < in.width; ++x) {
+            // 9c minus the eight neighbours is 10c minus the whole 3 x 3 sum.
+            const std::int32_t value = 10 * std::int32_t{c[x]} - (s[x] + s[x + 1] + s[x + 2]);
+            o[x] = value > 0 ? static_cast<std::uint16_t>(value) : 0;
+        }
+    }
+}
+
+// ---- 8. Background clearing --------------------------------------------------------------
+
+void clearBackground(Plane &image, const Mask &mask)
+{
+    const std::size_t count = image.v.size();
+    std::uint16_t *v = image.v.data();
+    const std::uint8_t *m = mask.data();
+    for (std::size_t i = 0; i < count; ++i) v[i] = m[i] ? v[i] : 0;
+}
+
+// ---- 9 to 12. Stretch, inversion, equalisation, output -----------------------------------
+
+namespace {
+
+// Calls visit(start, end) for each run of foreground pixels, in pixel order. The finger
+// is one wide run per row as a rule, so the per-pixel work below never looks at the
+// mask and never branches on it.
+template <typename Visit>
+void forEachForegroundRun(const Mask &mask, Visit visit)
+{
+    const std::uint8_t *m = mask.data();
+    const std::size_t count = mask.size();
+    std::size_t i = 0;
+    while (i < count) {
+        const void *first = std::memchr(m + i, 1, count - i);
+        if (!first) return;
+        const std::size_t start = static_cast<std::size_t>(static_cast<const std::uint8_t *>(first) - m);
+        const void *after = std::memchr(m + start, 0, count - start);
+        const std::size_t end = after ? static_cast<std::size_t>(static_cast<const std::uint8_t *>(after) - m) : count;
+        visit(start, end);
+        i = end;
+    }
+}
+
+}  // namespace
+
+void countForegroundValues(const Plane &image, const Mask &mask, ValueCounts &counts)
+{
+    counts.assign(kTableSize, 0);
+    std::uint32_t *table = counts.data();
+    const std::uint16_t *v = image.v.data();
+    forEachForegroundRun(mask, [&](std::size_t start, std::size_t end) {
+        for (std::size_t i = start; i < end; ++i) ++table[tableIndex(v[i])];
+    });
+}
+
+namespace {
+
+using BinCounts = std::array<std::uint32_t, 4096>;
+
+// The first bin, walking from `from` in steps of `step`, at which the running count
+// exceeds `tail`; `none` when the walk ends first.
+int binPastTail(const BinCounts &histogram, std::uint32_t tail, int from, int step, int none)
+{
+    std::uint32_t running = 0;
+    for (int bin = from; bin >= 0 && bin < 4096; bin += step) {
+        running += histogram[bin];
+        if (running > tail) return bin;
+    }
+    return none;
+}
+
+}  // namespace
+
+StretchRange stretchRange(const ValueCounts &counts)
+{
+    // The 4096 bins of four values each; 0 is not counted.
+    BinCounts histogram{};
+    for (int bin = 0; bin < 4096; ++bin)
+        histogram[bin] = counts[4 * bin] + counts[4 * bin + 1] + counts[4 * bin + 2] + counts[4 * bin + 3];
+    histogram[0] -= counts[0];
+    std::uint32_t n = 0;
+    for (std::uint32_t c : histogram) n += c;
+    if (n == 0) return {};
+    const std::uint32_t tail = n * 2 / 100;
+    const int lowBin = binPastTail(histogram, tail, 0, 1, 4096);
+    const int highBin = binPastTail(histogram, tail, 4095, -1, -1);
+    return {static_cast<std::uint16_t>(lowBin * 4), static_cast<std::uint16_t>(highBin * 4)};
+}
+
+void stretchTable(StretchRange range, ValueTable &table)
+{
+    table.assign(kTableSize, 0);
+    const std::uint32_t low = range.low;
+    const std::uint32_t high = range.high;
+    if (high <= low) return;
+    // (v - low) * 255 / (high - low) is a staircase: value q starts at the first v with
+    // (v - low) * 255 >= q * (high - low). Fill it step by step instead of dividing
+    // per value.
+    const std::uint32_t width = high - low;
+    for (std::uint32_t q = 0; q < 255; ++q) {
+        const std::uint32_t from = low + (q * width + 254) / 255;
+        const std::uint32_t to = low + ((q + 1) * width + 254) / 255;  // next step's start
+        std::memset(table.data() + from, static_cast<int>(q), to - from);
+    }
+    // high itself is the top of the last step; everything above it is 255 as well.
+    std::memset(table.data() + high, 255, kTableSize - high);
+}
+
+void invertTable(ValueTable &table)
+{
+    for (std::uint8_t &value : table) value = static_cast<std::uint8_t>(255 - value);
+}
+
+void equaliseTable(ValueTable &table, const ValueCounts &counts)
+{
+    // The foreground's histogram after the steps so far: each value's pixels land where
+    // the table sends them. The table is made of long runs of one value (the stretch is
+    // a staircase), so it is walked run by run, eight entries at a time.
+    struct Run {
+        std::size_t start;
+        std::size_t end;
+        std::uint8_t value;
+    };
+    std::vector<Run> runs;
+    std::array<std::uint32_t, 256> cumulative{};
+    const std::uint8_t *t = table.data();
+    const std::size_t size = table.size();
+    for (std::size_t start = 0; start < size;) {
+        const std::uint8_t value = t[start];
+        const std::uint64_t all = 0x0101010101010101ull * value;
+        std::size_t end = start + 1;
+        for (std::uint64_t word; end + 8 <= size; end += 8) {
+            std::memcpy(&word, t + end, 8);
+            if (word != all) break;
+        }
+        while (end < size && t[end] == value) ++end;
+        std::uint32_t sum = 0;
+        for (std::size_t v = start; v < end; ++v) sum += counts[v];
+        cumulative[value] += sum;
+        runs.push_back({start, end, value});
+        start = end;
+    }
+    for (int i = 1; i < 256; ++i) cumulative[i] += cumulative[i - 1];
+    const std::uint32_t total = cumulative[255];
+    if (total == 0) return;
+    for (const Run &run : runs)
+        std::memset(table.data() + run.start, static_cast<int>(cumulative[run.value] * 255 / total), run.end - run.start);
+}
+
+void applyTable(const Plane &image, const Mask &mask, const ValueTable &table, std::uint8_t *out)
+{
+    const std::uint16_t *v = image.v.data();
+    const std::uint8_t *t = table.data();
+    std::size_t done = 0;
+    forEachForegroundRun(mask, [&](std::size_t start, std::size_t end) {
+        std::memset(out + done, 255, start - done);
+        for (std::size_t i = start; i < end; ++i) out[i] = t[tableIndex(v[i])];
+        done = end;
+    });
+    std::memset(out + done, 255, image.v.size() - done);
+}
+
+}  // namespace fpm::image::convert

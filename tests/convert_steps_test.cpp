@@ -1,0 +1,309 @@
+// Each step of the 16-bit to 8-bit conversion on small images worked out by hand.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "image/convert_steps.h"
+
+namespace fpm::image::convert {
+namespace {
+
+Plane planeOf(const std::vector<std::vector<std::uint16_t>> &rows)
+{
+    Plane p(static_cast<int>(rows[0].size()), static_cast<int>(rows.size()));
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) p.row(y)[x] = rows[y][x];
+    return p;
+}
+
+std::vector<std::vector<std::uint16_t>> rowsOf(const Plane &p)
+{
+    std::vector<std::vector<std::uint16_t>> rows;
+    for (int y = 0; y < p.height; ++y) rows.emplace_back(p.row(y), p.row(y) + p.width);
+    return rows;
+}
+
+Plane filled(int width, int height, std::uint16_t value)
+{
+    Plane p(width, height);
+    std::fill(p.v.begin(), p.v.end(), value);
+    return p;
+}
+
+void fillBlock(Plane &p, int bx, int by, std::uint16_t value)
+{
+    for (int y = by * 16; y < by * 16 + 16; ++y)
+        for (int x = bx * 16; x < bx * 16 + 16; ++x) p.row(y)[x] = value;
+}
+
+TEST(ConvertThreshold, IsThirtyPercentOfTheBrightestWholeBlock)
+{
+    // Two whole blocks across, one down; the leftover 8 columns and 4 rows are in no
+    // block, so their huge values must not count.
+    Plane p = filled(40, 20, 60000);
+    fillBlock(p, 0, 0, 1000);
+    fillBlock(p, 1, 0, 2000);
+    p.row(3)[20] = 2000 + 255;  // the mean truncates: still 2000
+    EXPECT_EQ(blockThreshold(p), 600);
+
+    fillBlock(p, 1, 0, 1001);   // 300.3 truncated
+    EXPECT_EQ(blockThreshold(p), 300);
+    fillBlock(p, 0, 0, 10);
+    fillBlock(p, 1, 0, 10);     // 0.3 * 10 is exactly 3 in double precision
+    EXPECT_EQ(blockThreshold(p), 3);
+
+    EXPECT_EQ(blockThreshold(filled(15, 40, 50000)), 0);
+    EXPECT_EQ(blockThreshold(filled(40, 15, 50000)), 0);
+}
+
+TEST(ConvertThreshold, IntegerFactorMatchesTheDoubleProductForEveryMean)
+{
+    for (std::uint32_t mean = 0; mean <= 65535; ++mean) {
+        volatile double product = mean * 0.3;
+        ASSERT_EQ(static_cast<std::uint32_t>(product), mean * 3 / 10) << mean;
+    }
+}
+
+TEST(ConvertSpans, ColumnsRunFromTheFirstToTheLastRunOfThreeAboveTheThreshold)
+{
+    // Threshold 10: a value of 10 is not above it.
+    const Plane p = planeOf({
+        {0, 11, 11},
+        {11, 11, 11},
+        {11, 0, 11},
+        {11, 11, 0},
+        {0, 11, 11},
+        {0, 0, 11},
+        {0, 11, 11},
+        {0, 11, 10},
+    });
+    const std::vector<Span> spans = columnSpans(p, 10);
+    ASSERT_EQ(spans.size(), 3u);
+    EXPECT_EQ(spans[0].first, 1);
+    EXPECT_EQ(spans[0].last, 3);
+    EXPECT_TRUE(spans[0].covers());
+    // No run of three: the scans stop at H - 3 and 2, which do not make a span.
+    EXPECT_EQ(spans[1].first, 5);
+    EXPECT_EQ(spans[1].last, 2);
+    EXPECT_FALSE(spans[1].covers());
+    EXPECT_EQ(spans[2].first, 0);
+    EXPECT_EQ(spans[2].last, 6);
+}
+
+TEST(ConvertSpans, RowsRunFromTheFirstToTheLastRunOfThreeAboveTheThreshold)
+{
+    const Plane p = planeOf({
+        {0, 11, 11, 11, 0, 0, 0, 0},
+        {11, 11, 0, 11, 11, 0, 11, 11},
+        {11, 11, 11, 0, 11, 11, 11, 10},
+        {9, 9, 9, 9, 9, 9, 9, 9},
+        {20, 20, 20, 20, 20, 20, 20, 20},
+    });
+    const std::vector<Span> spans = rowSpans(p, 10);
+    ASSERT_EQ(spans.size(), 5u);
+    EXPECT_EQ(spans[0].first, 1);
+    EXPECT_EQ(spans[0].last, 3);
+    EXPECT_EQ(spans[1].first, 5);
+    EXPECT_EQ(spans[1].last, 2);
+    EXPECT_EQ(spans[2].first, 0);
+    EXPECT_EQ(spans[2].last, 6);
+    EXPECT_FALSE(spans[3].covers());
+    EXPECT_EQ(spans[4].first, 0);
+    EXPECT_EQ(spans[4].last, 7);
+}
+
+TEST(ConvertSpans, MaskIsTheUnionOfCoveringSpans)
+{
+    const std::vector<Span> columns = {{0, 0}, {0, 2}, {0, 0}, {2, 1}};
+    const std::vector<Span> rows = {{3, 3}, {0, 0}, {0, 0}, {0, 0}, {1, 3}};
+    Mask mask;
+    foregroundMask(columns, rows, mask);
+    const Mask expected = {
+        0, 1, 0, 0,
+        0, 1, 0, 0,
+        0, 1, 0, 0,
+        0, 0, 0, 0,
+        0, 1, 1, 1,
+    };
+    EXPECT_EQ(mask, expected);
+}
+
+TEST(ConvertFlatten, ForegroundMovesToTheMeanOfFiveRowMeans)
+{
+    // Row means 10, 20, 30, 40, 50, 61. Five-row means: rows 0..4 (30) for rows 0 to 2,
+    // rows 1..5 (201 / 5 = 40) for rows 3 to 5.
+    const Plane in = planeOf({
+        {10, 10, 10},
+        {20, 20, 20},
+        {30, 30, 30},
+        {40, 40, 40},
+        {50, 50, 50},
+        {100, 78, 5},
+    });
+    Mask mask(18, 1);
+    mask[0] = 0;  // background keeps its value
+    Plane out(3, 6);
+    flattenRows(in, mask, out);
+    EXPECT_EQ(rowsOf(out), rowsOf(planeOf({
+                               {10, 30, 30},
+                               {30, 30, 30},
+                               {30, 30, 30},
+                               {40, 40, 40},
+                               {40, 40, 40},
+                               {79, 57, 0},  // 5 - 21 is negative: 0
+                           })));
+}
+
+TEST(ConvertFlatten, KeepsTheLow16BitsOfALargeResult)
+{
+    // Row 0's mean is 21845, every other row's 30000: the five-row mean is 28369, so
+    // row 0 gains 6524 and 65535 + 6524 keeps its low 16 bits.
+    const Plane in = planeOf({
+        {65535, 0, 0},
+        {30000, 30000, 30000},
+        {30000, 30000, 30000},
+        {30000, 30000, 30000},
+        {30000, 30000, 30000},
+    });
+    Plane out(3, 5);
+    flattenRows(in, Mask(15, 1), out);
+    EXPECT_EQ(out.at(0, 0), 6523);
+    EXPECT_EQ(out.at(1, 0), 6524);
+    EXPECT_EQ(out.at(2, 4), 28369);
+}
+
+TEST(ConvertFilters, SmoothingReplicatesTheEdgesAndTruncates)
+{
+    // A lone 91 in the corner is counted four times by itself, twice by its edge
+    // neighbours and once by the diagonal one.
+    const Plane in = planeOf({{91, 0, 0}, {0, 0, 0}, {0, 0, 0}});
+    Plane out(3, 3);
+    smooth(in, out);
+    EXPECT_EQ(rowsOf(out), rowsOf(planeOf({{40, 20, 0}, {20, 10, 0}, {0, 0, 0}})));
+}
+
+TEST(ConvertFilters, SharpeningClampsAtZeroAndKeepsTheLow16Bits)
+{
+    const Plane corner = planeOf({{90, 0, 0}, {0, 0, 0}, {0, 0, 0}});
+    Plane out(3, 3);
+    sharpen(corner, out);
+    // Corner: 9 * 90 minus its replicated neighbours (three more copies of itself).
+    EXPECT_EQ(rowsOf(out), rowsOf(planeOf({{540, 0, 0}, {0, 0, 0}, {0, 0, 0}})));
+
+    const Plane peak = planeOf({{0, 0, 0}, {0, 65535, 0}, {0, 0, 0}});
+    sharpen(peak, out);
+    EXPECT_EQ(out.at(1, 1), (9 * 65535) & 0xFFFF);
+    EXPECT_EQ(out.at(0, 0), 0);
+}
+
+ValueCounts countsOf(const Plane &p, const Mask &mask)
+{
+    ValueCounts counts;
+    countForegroundValues(p, mask, counts);
+    return counts;
+}
+
+ValueTable stretched(StretchRange range)
+{
+    ValueTable table;
+    stretchTable(range, table);
+    return table;
+}
+
+TEST(ConvertStretch, CountsForegroundValuesWithTheTopSharingOneEntry)
+{
+    const Plane p = planeOf({{0, 0, 5, 5, 16382, 16383, 65535, 7}});
+    const ValueCounts counts = countsOf(p, Mask{1, 0, 1, 1, 1, 1, 1, 0});
+    ASSERT_EQ(counts.size(), static_cast<std::size_t>(kTableSize));
+    EXPECT_EQ(counts[0], 1u);
+    EXPECT_EQ(counts[5], 2u);
+    EXPECT_EQ(counts[7], 0u);
+    EXPECT_EQ(counts[16382], 1u);
+    EXPECT_EQ(counts[16383], 2u);
+}
+
+TEST(ConvertStretch, RangeSkipsTwoPercentAtEachEnd)
+{
+    // 98 foreground values above 0, so each tail holds at most 1 (98 * 2 / 100).
+    Plane p(10, 10);
+    Mask mask(100, 1);
+    std::fill(p.v.begin(), p.v.end(), 400);
+    p.v[0] = 0;       // not counted
+    p.v[1] = 4;       // bin 1
+    p.v[2] = 8;       // bin 2: the count from below passes 1 here
+    p.v[3] = 1000;    // bin 250: the count from above passes 1 here
+    p.v[4] = 60000;   // counted in the last bin
+    p.v[5] = 16380;   // background: not counted
+    mask[5] = 0;
+    const StretchRange range = stretchRange(countsOf(p, mask));
+    EXPECT_EQ(range.low, 8);
+    EXPECT_EQ(range.high, 1000);
+
+    const ValueTable table = stretched(range);
+    EXPECT_EQ(table[0], 0);
+    EXPECT_EQ(table[4], 0);     // below low
+    EXPECT_EQ(table[8], 0);     // equal to low
+    EXPECT_EQ(table[9], 0);     // 1 * 255 / 992
+    EXPECT_EQ(table[400], 392 * 255 / 992);
+    EXPECT_EQ(table[1000], 255);  // equal to high
+    EXPECT_EQ(table[1001], 255);
+    EXPECT_EQ(table[tableIndex(60000)], 255);
+}
+
+TEST(ConvertStretch, EmptyOrSingleBinRangeGivesZero)
+{
+    Plane p = filled(4, 4, 0);
+    Mask mask(16, 1);
+    StretchRange range = stretchRange(countsOf(p, mask));
+    EXPECT_GE(range.low, range.high);
+    EXPECT_EQ(stretched(range), ValueTable(kTableSize, 0));
+
+    std::fill(p.v.begin(), p.v.end(), 401);
+    range = stretchRange(countsOf(p, mask));
+    EXPECT_EQ(range.low, 400);
+    EXPECT_EQ(range.high, 400);
+    EXPECT_EQ(stretched(range), ValueTable(kTableSize, 0));
+}
+
+TEST(ConvertStretch, TableMatchesPlainDivisionForEveryRange)
+{
+    // Each range has its own staircase; every width from 0 and a sample of others are
+    // checked against plain division.
+    for (std::uint32_t low : {0u, 4u, 1000u, 8188u}) {
+        for (std::uint32_t high = low + 4; high <= 16380; high += low == 0 ? 4 : 52) {
+            const ValueTable table = stretched({static_cast<std::uint16_t>(low), static_cast<std::uint16_t>(high)});
+            for (std::uint32_t v = 0; v < kTableSize; v += (v < low || v > high) ? 97 : 1) {
+                const std::uint32_t expected = v < low ? 0 : v > high ? 255 : (v - low) * 255 / (high - low);
+                ASSERT_EQ(table[v], expected) << low << ".." << high << " at " << v;
+            }
+        }
+    }
+}
+
+TEST(ConvertStretch, NinthIsExactForEverySumOfNineSamples)
+{
+    for (std::int32_t sum = 0; sum <= 9 * 65535; ++sum) ASSERT_EQ(ninth(sum), sum / 9) << sum;
+}
+
+TEST(ConvertEqualise, MapsForegroundThroughTheCumulativeHistogramAndKeepsBackgroundWhite)
+{
+    // Foreground values 0, 0, 2 and 3; the table inverts, so they land on 255, 255, 253
+    // and 252. C(252) = 1, C(253) = 2, C(255) = 4.
+    const Plane p = planeOf({{0, 0, 2, 3, 9}});
+    const Mask mask{1, 1, 1, 1, 0};
+    ValueTable table(kTableSize);
+    for (int v = 0; v < kTableSize; ++v) table[v] = static_cast<std::uint8_t>(255 - std::min(v, 255));
+    equaliseTable(table, countsOf(p, mask));
+    std::vector<std::uint8_t> out(5);
+    applyTable(p, mask, table, out.data());
+    EXPECT_EQ(out, (std::vector<std::uint8_t>{255, 255, 127, 63, 255}));
+
+    // Without foreground the table stays as it was.
+    ValueTable untouched(kTableSize, 9);
+    equaliseTable(untouched, countsOf(p, Mask(5, 0)));
+    EXPECT_EQ(untouched, ValueTable(kTableSize, 9));
+}
+
+}  // namespace
+}  // namespace fpm::image::convert
