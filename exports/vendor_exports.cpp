@@ -1,5 +1,7 @@
 // The vendor code in plain and through the secure handshake, the flash and
 // product-information blocks, and the image registration upload.
+#include <array>
+
 #include "exports/export.h"
 #include "image/image_read.h"
 #include "image/image_upload.h"
@@ -62,6 +64,25 @@ FPM_EXPORT FPM_RESULT FPM_CALL ConfirmSecureVendorCodeWithHandle(FPM_HANDLE hand
 {
     const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(code >> 8), static_cast<std::uint8_t>(code)};
     return confirmVendorCode(handle, bytes, sizeof bytes);
+}
+
+// Connects first, and tells the caller which step failed.
+FPM_EXPORT int32_t FPM_CALL ConfirmSecureVendorCodeEx(const unsigned char *code, uint32_t count)
+{
+    if (count > kMaxProofCodeLength) return -1;
+    if (!code) return -2;
+    if (CheckDeviceConnection() != fpm::kSuccess) return 2;
+    ChangeDevStatus(1);  // the handshake does not depend on it
+    std::array<std::uint8_t, 32> challenge{};
+    if (GetSecureVendorCode(challenge.data()) != fpm::kSuccess) return -3;
+    switch (answerChallenge(connectedHandle(), challenge.data(), code, count)) {
+    case Proof::Accepted: return 0;
+    case Proof::ResponseNotSent: return 2;
+    case Proof::NoConfirmation: return 250;
+    case Proof::ConfirmationEcho: return 251;
+    case Proof::Refused: return 252;
+    }
+    return 2;
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL ConfirmSecureVendorCodeWithHandleEx(FPM_HANDLE handle, const unsigned char *code)

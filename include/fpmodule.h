@@ -322,7 +322,7 @@ FPM_RESULT FPM_CALL ReadWOEstatusWithHandle(FPM_HANDLE handle, unsigned char *fi
  *   of the answered challenge, low byte at 9); ConfirmSecureVendorCodeWithHandleEx with
  *   the 8 bytes of code at bytes 8 to 15 (a null code gives 2 with nothing sent).
  *   1 the module accepted the proof; 2 a failed transfer or a refusal (any confirmation
- *   but CODE_OK, busy included; nothing is asked again). */
+ *   but CODE_OK, busy included; nothing is asked again). Each transfer waits 3 seconds. */
 FPM_RESULT FPM_CALL VendorCodeOperation(unsigned char operation, uint16_t *code, unsigned char writeParameter);
 FPM_RESULT FPM_CALL VendorCodeOperationWithHandle(FPM_HANDLE handle, unsigned char operation, uint16_t *code,
                                                   unsigned char writeParameter);
@@ -334,6 +334,13 @@ FPM_RESULT FPM_CALL GetSecureVendorCodeWithHandle(FPM_HANDLE handle, unsigned ch
 FPM_RESULT FPM_CALL ConfirmSecureVendorCode(uint16_t code);
 FPM_RESULT FPM_CALL ConfirmSecureVendorCodeWithHandle(FPM_HANDLE handle, uint16_t code);
 FPM_RESULT FPM_CALL ConfirmSecureVendorCodeWithHandleEx(FPM_HANDLE handle, const unsigned char *code);
+/* The handshake with the first count bytes (0 to 8) of code at byte 8 onward, after
+ * connecting with CheckDeviceConnection and sending device status 1 (whose result does not
+ * matter). 0 accepted; -1 count above 8; -2 null code; 2 no module connected or the
+ * response could not be sent; -3 the challenge read failed; 250 the confirmation read
+ * failed; 251 the confirmation answers another command; 252 the module refused (busy
+ * included). */
+int32_t FPM_CALL ConfirmSecureVendorCodeEx(const unsigned char *code, uint32_t count);
 
 /* ---- Flash and product-information blocks, image registration ----------------------
  * FlashOperation and ProductInfoOperation: operation 0 reads length bytes of the block

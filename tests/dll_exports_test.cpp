@@ -178,6 +178,10 @@ TEST_F(DllTest, VendorCodeAndBlocksFailWithoutAModuleAndLeaveBuffersAlone)
     EXPECT_EQ(get<Challenge>("GetSecureVendorCode")(buffer), 2);
     EXPECT_EQ(get<Confirm>("ConfirmSecureVendorCode")(0x0102), 2);
     EXPECT_EQ(get<ConfirmWithHandleEx>("ConfirmSecureVendorCodeWithHandleEx")(nullptr, buffer), 2);
+    using ConfirmEx = std::int32_t(__cdecl *)(const unsigned char *, std::uint32_t);
+    EXPECT_EQ(get<ConfirmEx>("ConfirmSecureVendorCodeEx")(buffer, 9), -1);
+    EXPECT_EQ(get<ConfirmEx>("ConfirmSecureVendorCodeEx")(nullptr, 8), -2);
+    EXPECT_EQ(get<ConfirmEx>("ConfirmSecureVendorCodeEx")(buffer, 8), 2);  // no module to connect
     EXPECT_EQ(get<Block>("ProductInfoOperation")(0, 62, buffer), 2);
     EXPECT_EQ(get<BlockWithHandle>("FlashOperationWithHandle")(INVALID_HANDLE_VALUE, 1, 16, buffer), 2);
     EXPECT_EQ(get<Register>("RegModuleEx")(INVALID_HANDLE_VALUE, 1, buffer), 2);

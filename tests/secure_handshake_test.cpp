@@ -187,5 +187,79 @@ TEST_F(SecureHandshakeTest, TheChallengeIsHandedOutAsItCame)
     EXPECT_TRUE(host().requests().empty());
 }
 
+// The extended form connects first and names the step that failed.
+class ConfirmExTest : public SecureHandshakeTest {
+protected:
+    std::vector<std::uint8_t> codesAfterConnect()
+    {
+        std::vector<std::uint8_t> codes;
+        bool connected = false;
+        for (const auto &r : host().requests()) {
+            connected = connected || r.code() == 0x3E;
+            if (connected) codes.push_back(r.code());
+        }
+        return codes;
+    }
+    Bytes longCode()
+    {
+        const auto &code = host().module()->part<sim::VendorModel>().longCode;
+        return {code.begin(), code.end()};
+    }
+};
+
+TEST_F(ConfirmExTest, ConnectsSetsTheDeviceStatusAndProvesTheCode)
+{
+    host().addModule();
+    const Bytes code = longCode();
+    EXPECT_EQ(ConfirmSecureVendorCodeEx(code.data(), 8), 0);
+    EXPECT_EQ(codesAfterConnect(), (Bytes{0x3E, 0x61, 0x62, 0x62}));
+    EXPECT_EQ(blockOf(host().requestsWithCode(0x3E).at(0))[3], 1);
+    EXPECT_EQ(host().requestsWithCode(0x32).size(), 1u);  // the connect's firmware test
+
+    // Only the counted bytes are placed; a device status refused does not matter.
+    host().module()->script(0x3E, ScriptedReply::withStatus(2));
+    EXPECT_EQ(ConfirmSecureVendorCodeEx(code.data(), 3), 0);
+    Block expected = *model().challenge;
+    std::copy_n(code.begin(), 3, expected.begin() + 8);
+    EXPECT_EQ(*model().response, expected);
+
+    // With no bytes the challenge goes back as it came.
+    EXPECT_EQ(ConfirmSecureVendorCodeEx(code.data(), 0), 252);
+    EXPECT_EQ(*model().response, *model().challenge);
+}
+
+TEST_F(ConfirmExTest, ArgumentsAreCheckedBeforeTheModuleIsTouched)
+{
+    host().addModule();
+    const Bytes code(9, 1);
+    EXPECT_EQ(ConfirmSecureVendorCodeEx(code.data(), 9), -1);
+    EXPECT_EQ(ConfirmSecureVendorCodeEx(code.data(), 0xFFFFFFFFu), -1);
+    EXPECT_EQ(ConfirmSecureVendorCodeEx(nullptr, 8), -2);
+    EXPECT_TRUE(host().requests().empty());
+
+    host().reset();  // no module at all
+    EXPECT_EQ(ConfirmSecureVendorCodeEx(code.data(), 8), 2);
+}
+
+TEST_F(ConfirmExTest, EachFailedStepHasItsResult)
+{
+    host().addModule();
+    const Bytes code = longCode();
+    ScriptedReply otherEcho = ScriptedReply::ok();
+    otherEcho.echo = 0x61;
+    host().module()->script(0x61, ScriptedReply::failure());
+    EXPECT_EQ(ConfirmSecureVendorCodeEx(code.data(), 8), -3);
+    host().module()->script(0x62, ScriptedReply::failure());
+    EXPECT_EQ(ConfirmSecureVendorCodeEx(code.data(), 8), 2);
+
+    const std::pair<ScriptedReply, int> confirmations[] = {
+        {ScriptedReply::failure(), 250}, {otherEcho, 251}, {ScriptedReply::withStatus(3), 252},
+        {ScriptedReply::withStatus(2), 252}};
+    for (const auto &[confirmation, result] : confirmations) {
+        scriptConfirmation(confirmation);
+        EXPECT_EQ(ConfirmSecureVendorCodeEx(code.data(), 8), result);
+    }
+}
+
 }  // namespace
 }  // namespace fpm::test
