@@ -7,8 +7,6 @@ namespace fpm::sim {
 
 // Size query, initialisation, firmware version, cancel.
 void installProtocolCommands(VirtualModule &module);
-// Product-information block (its vendor code selects a module at connect time).
-void installProductInfoCommands(VirtualModule &module);
 // LEDs, device status, boot loader, RF connection.
 void installDeviceControlCommands(VirtualModule &module);
 // Test mode, hardware checks, sensor registers, WOE mode.
@@ -17,16 +15,19 @@ void installFactoryCommands(VirtualModule &module);
 void installImageCommands(VirtualModule &module);
 // Enrolment, verification and identification.
 void installFingerCommands(VirtualModule &module);
+// Vendor code, secure handshake, flash and product-information blocks (the block's
+// vendor code selects a module at connect time).
+void installVendorCommands(VirtualModule &module);
 
 // Every group, in the order the module's firmware knows them.
 inline void installCommandModels(VirtualModule &module)
 {
     installProtocolCommands(module);
-    installProductInfoCommands(module);
     installDeviceControlCommands(module);
     installFactoryCommands(module);
     installImageCommands(module);
     installFingerCommands(module);
+    installVendorCommands(module);
 }
 
 }  // namespace fpm::sim

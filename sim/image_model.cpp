@@ -1,6 +1,5 @@
-#include <cmath>
-
 #include "sim/command_models.h"
+#include "sim/fingerprint_synth.h"
 #include "sim/image_model.h"
 
 namespace fpm::sim {
@@ -24,27 +23,15 @@ void put(std::vector<std::uint8_t> &image, std::size_t index, int bytesPerPixel,
     }
 }
 
-// Ridges along a slowly turning orientation inside an elliptic finger area, on a low
-// background, with a little deterministic noise.
-std::uint16_t fingerSample(int x, int y, int width, int height)
+std::uint32_t sample(std::uint8_t code, std::uint8_t index, int x, int y, int bytesPerPixel)
 {
-    const double cx = width / 2.0, cy = height / 2.0;
-    const double dx = (x - cx) / (0.42 * width), dy = (y - cy) / (0.47 * height);
-    const double r2 = dx * dx + dy * dy;
-    const std::uint32_t noise = (static_cast<std::uint32_t>(x) * 73856093u ^ static_cast<std::uint32_t>(y) * 19349663u) % 97;
-    if (r2 > 1.0) return static_cast<std::uint16_t>(600 + noise);
-    const double angle = 0.6 * std::atan2(y - cy * 1.3, x - cx);
-    const double phase = (x * std::cos(angle) + y * std::sin(angle)) * 2.0 * 3.14159265 / 8.0;
-    const double ridge = 0.5 + 0.5 * std::sin(phase);
-    return static_cast<std::uint16_t>(3000 + 9000 * ridge * (1.0 - 0.4 * r2) + 4 * noise);
-}
-
-std::uint32_t sample(std::uint8_t code, std::uint8_t index, int x, int y, int width, int height, int bytesPerPixel)
-{
-    if (bytesPerPixel == 2 && (code == kCurrentImage || code == kBufferImage || code == kFingerprint))
-        return fingerSample(x, y, width, height);
     const std::uint32_t v = static_cast<std::uint32_t>(x * 3 + y * 5 + code * 7 + index * 11);
     return bytesPerPixel == 1 ? v & 0xFF : (v * 37) & 0xFFFF;
+}
+
+bool isFingerCapture(std::uint8_t code, int bytesPerPixel)
+{
+    return bytesPerPixel == 2 && (code == kCurrentImage || code == kBufferImage || code == kFingerprint);
 }
 
 std::vector<std::uint8_t> baseline(VirtualModule &m)
@@ -85,8 +72,13 @@ std::vector<std::uint8_t> modelImage(VirtualModule &m, std::uint8_t code, std::u
     if (code == kBaseImage) return baseline(m);
     const int w = m.width, h = m.height, d = m.bytesPerPixel == 2 ? 2 : 1;
     std::vector<std::uint8_t> image(static_cast<std::size_t>(w) * h * d);
+    if (isFingerCapture(code, d)) {
+        const auto finger = synthesizeFingerprint16(w, h, model.fingerSeed);
+        for (std::size_t i = 0; i < finger.size(); ++i) put(image, i, d, finger[i]);
+        return image;
+    }
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) put(image, static_cast<std::size_t>(y) * w + x, d, sample(code, index, x, y, w, h, d));
+        for (int x = 0; x < w; ++x) put(image, static_cast<std::size_t>(y) * w + x, d, sample(code, index, x, y, d));
     return image;
 }
 

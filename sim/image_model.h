@@ -26,6 +26,7 @@ struct ImageModel {
                                               {98, 50, 255}, {40, 118, 3}};
     // Replaces the generated image of one command code (the data phase sends it as is).
     std::map<std::uint8_t, std::vector<std::uint8_t>> imageOverride;
+    std::uint32_t fingerSeed = 1;                    // which finger the 16-bit captures show
     std::vector<std::vector<std::uint8_t>> uploads;  // data phases of image uploads
     std::uint8_t checkValue = 87;                    // reply byte 2 of the image check
     std::uint8_t dac = 0x5A;
@@ -35,7 +36,7 @@ struct ImageModel {
 };
 
 // The image a command serves on the module's geometry (the calibration image depends on
-// its index). 16-bit captures look like a finger on the sensor.
+// its index). The 16-bit current, buffer and fingerprint images are a synthetic finger.
 std::vector<std::uint8_t> modelImage(VirtualModule &module, std::uint8_t code, std::uint8_t index = 0);
 
 }  // namespace fpm::sim
