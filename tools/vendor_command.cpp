@@ -4,10 +4,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "connection/connection_state.h"
 #include "fpmodule.h"
-#include "sim/virtual_host.h"
 #include "tools/cli_commands.h"
+#include "tools/module_choice.h"
 
 namespace fpm::cli {
 
@@ -15,6 +14,7 @@ namespace {
 
 struct VendorArguments {
     std::string confirm;
+    ModuleChoice choice;
 } args;
 
 void printBytes(const char *label, const unsigned char *bytes, std::size_t size)
@@ -27,43 +27,55 @@ void printBytes(const char *label, const unsigned char *bytes, std::size_t size)
     std::printf("\n");
 }
 
+bool parseCode(const std::string &text, std::uint16_t &code)
+{
+    try {
+        std::size_t used = 0;
+        const unsigned long value = std::stoul(text, &used, 0);
+        if (used != text.size() || value > 0xFFFF) return false;
+        code = static_cast<std::uint16_t>(value);
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+int failed(const char *what, int result)
+{
+    std::fprintf(stderr, "fpmodule: %s failed (result %d)\n", what, result);
+    DeviceDisConnection();
+    return 1;
+}
+
 int vendor()
 {
-    unsigned long code = 0;
-    if (!args.confirm.empty()) {
-        std::size_t used = 0;
-        try {
-            code = std::stoul(args.confirm, &used, 0);
-        } catch (const std::exception &) {
-            used = 0;
-        }
-        if (used == 0 || used != args.confirm.size() || code > 0xFFFF) {
-            std::fprintf(stderr, "fpmodule: the vendor code must be 16 bits (0 to 65535 or 0x0000 to 0xFFFF)\n");
-            return 2;
-        }
+    std::uint16_t code = 0;
+    if (!args.confirm.empty() && !parseCode(args.confirm, code)) {
+        std::fprintf(stderr, "fpmodule: the vendor code must be 16 bits (0 to 65535 or 0x0000 to 0xFFFF)\n");
+        return 2;
     }
-
-    auto &host = sim::VirtualHost::instance();
-    host.addModule();
-    state().deviceHandle.store(host.open(sim::kModulePath));
+    prepareModules(args.choice);
+    if (CheckDeviceConnection() != 1) return failed("connecting to the module", 2);
 
     std::uint16_t shortCode = 0;
     unsigned char longCode[8] = {};
     unsigned char info[62] = {};
-    FPM_RESULT r = VendorCodeOperation(0x00, &shortCode, 0);
-    if (r != 1) return std::fprintf(stderr, "fpmodule: reading the short vendor code failed (result %d)\n", r), 1;
+    if (FPM_RESULT r = VendorCodeOperation(0x00, &shortCode, 0); r != 1) return failed("reading the short code", r);
+    if (FPM_RESULT r = VendorCodeOperationEx(0x80, longCode); r != 1) return failed("reading the long code", r);
+    if (FPM_RESULT r = ProductInfoOperation(0, sizeof info, info); r != 1)
+        return failed("reading the product information", r);
     std::printf("%-20s0x%04X\n", "short vendor code", shortCode);
-    r = VendorCodeOperationEx(0x80, longCode);
-    if (r != 1) return std::fprintf(stderr, "fpmodule: reading the long vendor code failed (result %d)\n", r), 1;
     printBytes("long vendor code", longCode, sizeof longCode);
-    r = ProductInfoOperation(0, sizeof info, info);
-    if (r != 1) return std::fprintf(stderr, "fpmodule: reading the product information failed (result %d)\n", r), 1;
     printBytes("product information", info, sizeof info);
 
-    if (args.confirm.empty()) return 0;
-    const bool accepted = ConfirmSecureVendorCode(static_cast<std::uint16_t>(code)) == 1;
-    std::printf("secure handshake with 0x%04lX: %s\n", code, accepted ? "accepted" : "refused");
-    return accepted ? 0 : 1;
+    int status = 0;
+    if (!args.confirm.empty()) {
+        const bool accepted = ConfirmSecureVendorCode(code) == 1;
+        std::printf("secure handshake with 0x%04X: %s\n", code, accepted ? "accepted" : "refused");
+        status = accepted ? 0 : 1;
+    }
+    DeviceDisConnection();
+    return status;
 }
 
 }  // namespace
@@ -74,6 +86,7 @@ void addVendorCommand(CLI::App &app)
         app, "vendor", "Show the vendor codes and product information; prove a vendor code",
         [](CLI::App &sub) {
             sub.add_option("--confirm", args.confirm, "Run the secure handshake with this short vendor code");
+            addModuleOption(sub, args.choice);
         },
         vendor);
 }
