@@ -8,8 +8,8 @@
 #include "connection/module_handle.h"
 #include "image/defect_pixels.h"
 #include "log/diagnostic_log.h"
-#include "transport/exchange.h"
 #include "transport/protocol_commands.h"
+#include "vendor/data_blocks.h"
 
 #ifndef FPM_FIRMWARE_FAMILIES
 #define FPM_FIRMWARE_FAMILIES "WAWBWCWD"
@@ -21,17 +21,6 @@ namespace {
 
 constexpr std::string_view kFamilies = FPM_FIRMWARE_FAMILIES;
 static_assert(kFamilies.size() == 8, "four firmware family codes of two characters");
-
-constexpr std::uint8_t kCmdProductInfo = 0x68;
-constexpr std::uint8_t kProductInfoLength = 0x3E;
-
-// The product-information read: one data-in transfer of the 62-byte block behind the
-// reply header; busy is an answer like any other, and nothing is logged.
-const transport::Command kProductInfoRead{
-    .logPrefix = nullptr,
-    .options = {.replyLength = 2 + kProductInfoLength, .timeoutSeconds = 3, .pollWhileBusy = false},
-    .clearsCancel = false,
-};
 
 constexpr std::int32_t kFamilyOffset = 9;
 constexpr std::int32_t kFirmwareBytesRead = 18;
@@ -49,12 +38,12 @@ bool firmwareAccepted(device::Handle handle, const ConnectRequest &request, cons
 bool vendorCodeAccepted(device::Handle handle, const ConnectRequest &request)
 {
     if (!request.vendorCode) return true;
-    alignas(8) std::array<std::uint8_t, 2 + kProductInfoLength> reply{};
-    auto outcome = transport::run(kProductInfoRead, handle,
-                                  transport::VendorCommandBlock::make(kCmdProductInfo, {0x00, 0x00, kProductInfoLength}),
-                                  reply.data());
-    if (!outcome.ok()) return false;
-    const std::uint16_t code = static_cast<std::uint16_t>(reply[2] | (reply[3] << 8));
+    // The whole block, read as ProductInfoOperation reads it; the code is its first two
+    // bytes, low byte first.
+    std::array<std::uint8_t, vendor::kProductInfoLength> info{};
+    if (vendor::readBlock(handle, vendor::kCmdProductInfo, vendor::kProductInfoLength, info.data()) != kSuccess)
+        return false;
+    const std::uint16_t code = static_cast<std::uint16_t>(info[0] | (info[1] << 8));
     return code == *request.vendorCode;
 }
 

@@ -35,30 +35,32 @@ const Command kCompletionPoll{.options = {.timeoutSeconds = 10, .retryFailedTran
                               .statuses = kCompletionStatuses,
                               .clearsCancel = false};
 
-transport::VendorCommandBlock uploadBlock(std::uint8_t phase)
+transport::VendorCommandBlock uploadBlock(std::uint8_t phase, const UploadTarget &target)
 {
-    return transport::VendorCommandBlock::make(kCmdSendImage, {phase, 1});
+    return transport::VendorCommandBlock::make(kCmdSendImage, {phase, target.selector});
 }
 
 }  // namespace
 
-ResultByte uploadImage(device::Handle handle, const std::uint8_t *image, std::uint32_t length)
+ResultByte uploadImage(device::Handle handle, const std::uint8_t *image, std::uint32_t length,
+                       UploadTarget target)
 {
     if (!image || length == 0) return kFailure;
     alignas(8) std::uint8_t reply[8];
 
-    transport::CommandOutcome request = transport::run(kRequest, handle, uploadBlock(kPhaseRequest), reply);
+    transport::CommandOutcome request = transport::run(kRequest, handle, uploadBlock(kPhaseRequest, target), reply);
     if (request.result != kSuccess) return request.result;
 
     // The transport only reads from a data-out buffer.
-    if (!transport::transfer(handle, uploadBlock(kPhaseData), transport::Direction::ToModule,
+    if (!transport::transfer(handle, uploadBlock(kPhaseData, target), transport::Direction::ToModule,
                              const_cast<std::uint8_t *>(image), length, 10))
         return kFailure;
 
-    transport::CommandOutcome status = transport::run(kStatusPoll, handle, uploadBlock(kPhaseStatus), reply);
+    transport::CommandOutcome status = transport::run(kStatusPoll, handle, uploadBlock(kPhaseStatus, target), reply);
     if (status.result != kSuccess) return kFailure;
+    if (!target.awaitCompletion) return kSuccess;
 
-    return transport::run(kCompletionPoll, handle, uploadBlock(kPhaseStatus), reply).result;
+    return transport::run(kCompletionPoll, handle, uploadBlock(kPhaseStatus, target), reply).result;
 }
 
 }  // namespace fpm::image

@@ -367,6 +367,64 @@ FPM_RESULT FPM_CALL ReadWOEstatus(unsigned char *first, unsigned char *second, u
 FPM_RESULT FPM_CALL ReadWOEstatusWithHandle(FPM_HANDLE handle, unsigned char *first, unsigned char *second,
                                             unsigned char *third);
 
+/* ---- Vendor code and secure vendor-code handshake ----------------------------------
+ * The module holds a short vendor code of 16 bits and a long one of 8 bytes. No log lines.
+ *   VendorCodeOperation: operation 0x00 reads the short code into *code, 0x01 writes *code
+ *   (high byte first on the wire) with the write parameter byte. VendorCodeOperationEx:
+ *   0x80 reads the 8 bytes of the long code into code, 0x81 writes them. Other operation
+ *   values are sent as they are and copy nothing. A null code for a read or a write gives
+ *   2 with nothing sent. Results: 1 on CODE_OK; 6 on status 6 or CODE_UNKNOWN_CMD; 2 on a
+ *   failed transfer or a reply to another command; any other status as it came (2 for
+ *   CODE_ERROR, 8 for CODE_CANCELING). Busy replies are asked again on each 100 ms tick;
+ *   a module still busy after 10 seconds gives 2. These four clear a pending cancel.
+ *   WriteVendorCode: writes the first count bytes (1 to 8) of code as the long code, the
+ *   remaining bytes zero. 0 written; -1 count not within 1..8; -2 null code; -3 the write
+ *   failed.
+ *   GetSecureVendorCode: copies the module's 32-byte scrambled challenge into challenge,
+ *   as it came. 1 done; 2 the transfer failed or challenge is null.
+ *   ConfirmSecureVendorCode: the whole handshake with the short code (high byte at byte 8
+ *   of the answered challenge, low byte at 9); ConfirmSecureVendorCodeWithHandleEx with
+ *   the 8 bytes of code at bytes 8 to 15 (a null code gives 2 with nothing sent).
+ *   1 the module accepted the proof; 2 a failed transfer or a refusal (any confirmation
+ *   but CODE_OK, busy included; nothing is asked again). Each transfer waits 3 seconds. */
+FPM_RESULT FPM_CALL VendorCodeOperation(unsigned char operation, uint16_t *code, unsigned char writeParameter);
+FPM_RESULT FPM_CALL VendorCodeOperationWithHandle(FPM_HANDLE handle, unsigned char operation, uint16_t *code,
+                                                  unsigned char writeParameter);
+FPM_RESULT FPM_CALL VendorCodeOperationEx(unsigned char operation, unsigned char *code);
+FPM_RESULT FPM_CALL VendorCodeOperationWithHandleEx(FPM_HANDLE handle, unsigned char operation, unsigned char *code);
+int32_t FPM_CALL WriteVendorCode(const unsigned char *code, int32_t count);
+FPM_RESULT FPM_CALL GetSecureVendorCode(unsigned char *challenge);
+FPM_RESULT FPM_CALL GetSecureVendorCodeWithHandle(FPM_HANDLE handle, unsigned char *challenge);
+FPM_RESULT FPM_CALL ConfirmSecureVendorCode(uint16_t code);
+FPM_RESULT FPM_CALL ConfirmSecureVendorCodeWithHandle(FPM_HANDLE handle, uint16_t code);
+FPM_RESULT FPM_CALL ConfirmSecureVendorCodeWithHandleEx(FPM_HANDLE handle, const unsigned char *code);
+/* The handshake with the first count bytes (0 to 8) of code at byte 8 onward, after
+ * connecting with CheckDeviceConnection and sending device status 1 (whose result does not
+ * matter). 0 accepted; -1 count above 8; -2 null code; 2 no module connected or the
+ * response could not be sent; -3 the challenge read failed; 250 the confirmation read
+ * failed; 251 the confirmation answers another command; 252 the module refused (busy
+ * included). */
+int32_t FPM_CALL ConfirmSecureVendorCodeEx(const unsigned char *code, uint32_t count);
+
+/* ---- Flash and product-information blocks, image registration ----------------------
+ * FlashOperation and ProductInfoOperation: operation 0 reads length bytes of the block
+ * into buffer; any other value writes length bytes from buffer (the value is sent as
+ * given) and then reads the module's status. The product-information block is 62 bytes;
+ * its bytes 0 and 1 hold the vendor code, low byte first. buffer must hold length bytes;
+ * it is written only by a successful read. 1 done; 2 a failed transfer, a reply to
+ * another command, any status but CODE_OK (busy included: nothing is asked again), or a
+ * null buffer with a length (nothing sent). No log lines.
+ *   RegModuleEx: uploads image (the geometry of the last size query: width x height x
+ *   bytes per pixel) under the caller's selector byte. 1 accepted; 6 the module refused
+ *   the request; 2 otherwise (also without a size query or image, with nothing sent). */
+FPM_RESULT FPM_CALL FlashOperation(unsigned char operation, uint16_t length, unsigned char *buffer);
+FPM_RESULT FPM_CALL FlashOperationWithHandle(FPM_HANDLE handle, unsigned char operation, uint16_t length,
+                                             unsigned char *buffer);
+FPM_RESULT FPM_CALL ProductInfoOperation(unsigned char operation, uint16_t length, unsigned char *buffer);
+FPM_RESULT FPM_CALL ProductInfoOperationWithHandle(FPM_HANDLE handle, unsigned char operation, uint16_t length,
+                                                   unsigned char *buffer);
+FPM_RESULT FPM_CALL RegModuleEx(FPM_HANDLE handle, unsigned char selector, const unsigned char *image);
+
 /* ---- Image conversion -------------------------------------------------------------
  * Trans16To8Img turns a 16-bit sensor image (`width` x `height` pixels, two bytes each,
  * low byte first) into an 8-bit fingerprint image of `width` x `height` bytes: ridges

@@ -7,8 +7,6 @@ namespace fpm::sim {
 
 // Size query, initialisation, firmware version, cancel.
 void installProtocolCommands(VirtualModule &module);
-// Product-information block (its vendor code selects a module at connect time).
-void installProductInfoCommands(VirtualModule &module);
 // LEDs, device status, boot loader, RF connection.
 void installDeviceControlCommands(VirtualModule &module);
 // Test mode, hardware checks, sensor registers, WOE mode.
@@ -20,18 +18,21 @@ void installFingerCommands(VirtualModule &module);
 // Card issuing; deleting enrolled fingers.
 void installCardCommands(VirtualModule &module);
 void installDeleteCommands(VirtualModule &module);
+// Vendor code, secure handshake, flash and product-information blocks (the block's
+// vendor code selects a module at connect time).
+void installVendorCommands(VirtualModule &module);
 
 // Every group, in the order the module's firmware knows them.
 inline void installCommandModels(VirtualModule &module)
 {
     installProtocolCommands(module);
-    installProductInfoCommands(module);
     installDeviceControlCommands(module);
     installFactoryCommands(module);
     installImageCommands(module);
     installFingerCommands(module);
     installCardCommands(module);
     installDeleteCommands(module);
+    installVendorCommands(module);
 }
 
 }  // namespace fpm::sim

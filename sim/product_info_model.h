@@ -12,6 +12,7 @@ struct ProductInfoBlock {
     std::array<std::uint8_t, 62> bytes{kDefaultVendorCode & 0xFF, kDefaultVendorCode >> 8};
 
     // The vendor code lives in the first two bytes, low byte first.
+    std::uint16_t vendorCode() const { return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8); }
     void setVendorCode(std::uint16_t code)
     {
         bytes[0] = static_cast<std::uint8_t>(code & 0xFF);

@@ -156,6 +156,40 @@ TEST_F(DllTest, ControlsChecksAndRegistersFailWithoutAModule)
     EXPECT_EQ(value, 0x77);
 }
 
+TEST_F(DllTest, VendorCodeAndBlocksFailWithoutAModuleAndLeaveBuffersAlone)
+{
+    using ShortCode = Result(__cdecl *)(unsigned char, std::uint16_t *, unsigned char);
+    using LongCodeWithHandle = Result(__cdecl *)(HANDLE, unsigned char, unsigned char *);
+    using Write = std::int32_t(__cdecl *)(const unsigned char *, std::int32_t);
+    using Challenge = Result(__cdecl *)(unsigned char *);
+    using Confirm = Result(__cdecl *)(std::uint16_t);
+    using ConfirmWithHandleEx = Result(__cdecl *)(HANDLE, const unsigned char *);
+    using Block = Result(__cdecl *)(unsigned char, std::uint16_t, unsigned char *);
+    using BlockWithHandle = Result(__cdecl *)(HANDLE, unsigned char, std::uint16_t, unsigned char *);
+    using Register = Result(__cdecl *)(HANDLE, unsigned char, const unsigned char *);
+
+    unsigned char buffer[64];
+    std::memset(buffer, 0x3E, sizeof buffer);
+    std::uint16_t code = 0x7777;
+    EXPECT_EQ(get<ShortCode>("VendorCodeOperation")(0x00, &code, 0), 2);
+    EXPECT_EQ(get<LongCodeWithHandle>("VendorCodeOperationWithHandleEx")(INVALID_HANDLE_VALUE, 0x80, buffer), 2);
+    EXPECT_EQ(get<Write>("WriteVendorCode")(buffer, 9), -1);
+    EXPECT_EQ(get<Write>("WriteVendorCode")(nullptr, 8), -2);
+    EXPECT_EQ(get<Write>("WriteVendorCode")(buffer, 8), -3);
+    EXPECT_EQ(get<Challenge>("GetSecureVendorCode")(buffer), 2);
+    EXPECT_EQ(get<Confirm>("ConfirmSecureVendorCode")(0x0102), 2);
+    EXPECT_EQ(get<ConfirmWithHandleEx>("ConfirmSecureVendorCodeWithHandleEx")(nullptr, buffer), 2);
+    using ConfirmEx = std::int32_t(__cdecl *)(const unsigned char *, std::uint32_t);
+    EXPECT_EQ(get<ConfirmEx>("ConfirmSecureVendorCodeEx")(buffer, 9), -1);
+    EXPECT_EQ(get<ConfirmEx>("ConfirmSecureVendorCodeEx")(nullptr, 8), -2);
+    EXPECT_EQ(get<ConfirmEx>("ConfirmSecureVendorCodeEx")(buffer, 8), 2);  // no module to connect
+    EXPECT_EQ(get<Block>("ProductInfoOperation")(0, 62, buffer), 2);
+    EXPECT_EQ(get<BlockWithHandle>("FlashOperationWithHandle")(INVALID_HANDLE_VALUE, 1, 16, buffer), 2);
+    EXPECT_EQ(get<Register>("RegModuleEx")(INVALID_HANDLE_VALUE, 1, buffer), 2);
+    EXPECT_EQ(code, 0x7777);
+    for (unsigned char b : buffer) EXPECT_EQ(b, 0x3E);
+}
+
 TEST_F(DllTest, ConversionRefusesWithoutASixteenBitModule)
 {
     // A full 32-bit result, not a byte: -1 while no size query has reported 16-bit pixels.

@@ -284,7 +284,7 @@ TEST_F(CancelWaitTest, DoCancelCutsEveryCancellableWaitAndFollowsIt)
         const auto started = std::chrono::steady_clock::now();
         EXPECT_EQ(DoCancel(), 1);
         waiter.join();
-        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1000));
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(3000));  // loaded machines
         EXPECT_EQ(result.load(), w.canceledResult);
         EXPECT_EQ(state().commandInProgress.load(), 0);
         EXPECT_EQ(host().requestsWithCode(0x33).size(), 1u);

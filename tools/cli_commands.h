@@ -23,5 +23,6 @@ void addListCommand(CLI::App &app);
 void addCaptureCommand(CLI::App &app);
 void addSelftestCommand(CLI::App &app);
 void addRegisterCommand(CLI::App &app);
+void addVendorCommand(CLI::App &app);
 
 }  // namespace fpm::cli

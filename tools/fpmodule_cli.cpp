@@ -42,6 +42,7 @@ int main(int argc, char **argv)
     fpm::cli::addCaptureCommand(app);
     fpm::cli::addSelftestCommand(app);
     fpm::cli::addRegisterCommand(app);
+    fpm::cli::addVendorCommand(app);
     CLI11_PARSE(app, argc, argv);
     for (auto &[sub, action] : fpm::cli::actions())
         if (sub->parsed()) return action();
