@@ -377,9 +377,9 @@ FPM_RESULT FPM_CALL ReadWOEstatusWithHandle(FPM_HANDLE handle, unsigned char *fi
  *   failed transfer or a reply to another command; any other status as it came (2 for
  *   CODE_ERROR, 8 for CODE_CANCELING). Busy replies are asked again on each 100 ms tick;
  *   a module still busy after 10 seconds gives 2. These four clear a pending cancel.
- *   WriteVendorCode: writes the first count bytes (1 to 8) of code as the long code, the
- *   remaining bytes zero. 0 written; -1 count not within 1..8; -2 null code; -3 the write
- *   failed.
+ *   WriteVendorCode: writes the 8 bytes at code as the long code, whatever the count (the
+ *   count is only checked, so code must always point to 8 bytes). 0 written; -1 count not
+ *   within 1..8; -2 null code; -3 the write failed.
  *   GetSecureVendorCode: copies the module's 32-byte scrambled challenge into challenge,
  *   as it came. 1 done; 2 the transfer failed or challenge is null.
  *   ConfirmSecureVendorCode: the whole handshake with the short code (high byte at byte 8

@@ -73,10 +73,10 @@ std::int32_t writeVendorCode(const std::uint8_t *code, std::int32_t count)
 {
     if (count <= 0 || count > static_cast<std::int32_t>(kLongCodeLength)) return -1;
     if (!code) return -2;
-    // Only the bytes the caller counted are read; a shorter code is padded with zeros.
-    std::array<std::uint8_t, kLongCodeLength> longCode{};
-    std::copy_n(code, count, longCode.begin());
-    const ResultByte result = longCodeOperation(transport::connectedHandle(), kWriteLongCode, longCode.data());
+    // The count is only checked: the code is always the caller's 8 bytes as they stand,
+    // which callers of this function rely on.
+    const ResultByte result = longCodeOperation(transport::connectedHandle(), kWriteLongCode,
+                                                const_cast<std::uint8_t *>(code));
     return result == kSuccess ? 0 : -3;
 }
 
