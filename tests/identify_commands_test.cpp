@@ -290,7 +290,9 @@ TEST_F(CancelWaitTest, DoCancelCutsEveryCancellableWaitAndFollowsIt)
         EXPECT_EQ(host().requestsWithCode(0x33).size(), 1u);
         // Commands that hold commandInProgress are over before the module hears the cancel;
         // a verification does not hold it, so a poll already under way may pass it.
-        if (w.busyCode != 0x21) EXPECT_EQ(host().requests().back().code(), 0x33);
+        if (w.busyCode != 0x21) {
+            EXPECT_EQ(host().requests().back().code(), 0x33);
+        }
     }
 }
 
