@@ -26,8 +26,10 @@ void VirtualModule::setFirmwareText(const std::string &text)
 std::vector<std::uint8_t> VirtualModule::header(std::uint8_t code, std::uint8_t status,
                                                 const std::vector<std::uint8_t> &values)
 {
-    std::vector<std::uint8_t> reply{code, status};
-    reply.insert(reply.end(), values.begin(), values.end());
+    std::vector<std::uint8_t> reply(2 + values.size());
+    reply[0] = code;
+    reply[1] = status;
+    std::copy(values.begin(), values.end(), reply.begin() + 2);
     return reply;
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 
 #include "connection/connection_state.h"
 #include "log/diagnostic_log.h"
@@ -50,7 +49,8 @@ ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, s
         return std::find(options.endStatuses.begin(), options.endStatuses.end(), status) == options.endStatuses.end();
     };
     if (options.firstSendOnNextTick) pacer.markTick();
-    std::optional<std::uint64_t> failingSinceMs;  // send time of the first of the failed transfers in a row
+    bool failing = false;             // the last transfer failed
+    std::uint64_t failingSinceMs = 0;  // send time of the first of the failed transfers in a row
 
     for (;;) {
         if (!pacer.waitNextTick(cancel)) return {Ending::Canceled, 0};
@@ -64,13 +64,14 @@ ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, s
         const std::uint64_t sentAtMs = pacer.elapsedMs();
         if (!transfer(handle, block, options.direction, reply, options.replyLength, options.timeoutSeconds)) {
             if (!options.retryFailedTransfer) return {Ending::TransferFailed, 0};
-            if (!failingSinceMs) failingSinceMs = sentAtMs;
+            if (!failing) failingSinceMs = sentAtMs;
+            failing = true;
             const bool failingTooLong =
-                options.failureLimitMs != 0 && pacer.elapsedMs() - *failingSinceMs >= options.failureLimitMs;
+                options.failureLimitMs != 0 && pacer.elapsedMs() - failingSinceMs >= options.failureLimitMs;
             if (limitReached() || failingTooLong) return {Ending::LimitReached, 0};
             continue;
         }
-        failingSinceMs.reset();
+        failing = false;
         if (options.checkEcho && reply[0] != block.code()) return {Ending::WrongEcho, reply[1]};
         if (sendsAgain(reply[1])) {
             if (limitReached()) return {Ending::LimitReached, reply[1]};
