@@ -1,5 +1,6 @@
 #include "tools/log_files.h"
 
+#include <cstdio>
 #include <deque>
 #include <fstream>
 #include <optional>
@@ -14,7 +15,9 @@ constexpr int kLogFiles = 10;
 
 fs::path logFile(const fs::path &folder, int index)
 {
-    return folder / ("SmartCard_Log[" + std::to_string(index) + "].txt");
+    char name[32];
+    std::snprintf(name, sizeof name, "SmartCard_Log[%d].txt", index);
+    return folder / name;
 }
 
 }  // namespace
