@@ -18,10 +18,10 @@ struct LogOptions {
 
 int showLog(LogOptions &o)
 {
-    const std::string folder = o.dir.empty() ? toolLogFolder() : o.dir;
+    const std::filesystem::path folder = o.dir.empty() ? toolLogFolder() : std::filesystem::path(o.dir);
     std::error_code error;
-    if (!std::filesystem::is_directory(folder, error)) {
-        std::fprintf(stderr, "fpmodule: no log folder at %s (it appears with the first connect)\n", folder.c_str());
+    if (folder.empty() || !std::filesystem::is_directory(folder, error)) {
+        std::fprintf(stderr, "fpmodule: no log folder at %s\n", folder.string().c_str());
         return kExitFailed;
     }
     for (const std::string &line : newestLogLines(folder, o.lines)) std::printf("%s\n", line.c_str());

@@ -5,10 +5,8 @@
 #include <thread>
 #include <vector>
 
-#include "connection/connection_state.h"
-#include "finger/procedure_worker.h"
+#include "exports/tool_interface.h"
 #include "fpmodule.h"
-#include "platform/system.h"
 #include "sim/virtual_host.h"
 
 namespace fpm::cli {
@@ -89,7 +87,7 @@ void explainConnectFailure(const ModuleChoice &choice, FirmwareCheck check)
 {
     // A failed connect leaves the handle null (no single module), invalid (not opened or
     // rejected) or open (the baseline read failed).
-    const device::Handle left = state().deviceHandle.load();
+    const FPM_HANDLE left = tool::connectedHandle();
     DeviceDisConnection();
     const char *permissions = choice.real ? " (on Linux: permissions on its /dev/sg node, see docs/linux.md)" : "";
     switch (modulesPresent()) {
@@ -115,25 +113,19 @@ void explainConnectFailure(const ModuleChoice &choice, FirmwareCheck check)
     }
 }
 
-std::string toolLogFolder()
-{
-    const std::u16string exe = sys::executablePath();
-    const std::size_t slash = exe.find_last_of(u"/\\");
-    const std::u16string folder = slash == std::u16string::npos ? u"." : exe.substr(0, slash);
-    return sys::toAnsi(folder + sys::pathSeparator() + u"SmartCard_Log");
-}
+std::filesystem::path toolLogFolder() { return tool::logFolder(); }
 
-std::string connectedPath() { return narrow(state().devicePath); }
+std::string connectedPath() { return narrow(tool::connectedPath()); }
 
-std::size_t defectPixelCount() { return state().defectPixels.size(); }
+std::size_t defectPixelCount() { return tool::defectPixelCount(); }
 
-bool proceduresRunning() { return procedure::activeWorkers() != 0; }
+bool proceduresRunning() { return tool::proceduresRunning(); }
 
 void waitForProcedures()
 {
     using namespace std::chrono;
     const auto deadline = steady_clock::now() + seconds(10);
-    while (procedure::activeWorkers() != 0 && steady_clock::now() < deadline)
+    while (tool::proceduresRunning() && steady_clock::now() < deadline)
         std::this_thread::sleep_for(milliseconds(5));
 }
 

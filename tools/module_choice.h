@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstddef>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,8 +51,8 @@ bool proceduresRunning();
 // ended, so that the tool does not exit under a worker thread.
 void waitForProcedures();
 
-// The folder the library logs to when the tool connects: SmartCard_Log beside it.
-std::string toolLogFolder();
+// The folder the library logs to when the tool connects.
+std::filesystem::path toolLogFolder();
 
 // UTF-16 text of a device path, for printing.
 std::string narrow(const std::u16string &text);

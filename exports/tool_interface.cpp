@@ -1,0 +1,20 @@
+#include "exports/tool_interface.h"
+
+#include "connection/connection_state.h"
+#include "connection/module_handle.h"
+#include "finger/procedure_worker.h"
+#include "log/diagnostic_log.h"
+
+namespace fpm::tool {
+
+FPM_HANDLE connectedHandle() { return connection::connectedHandle(); }
+
+std::u16string connectedPath() { return state().devicePath; }
+
+std::size_t defectPixelCount() { return state().defectPixels.size(); }
+
+bool proceduresRunning() { return procedure::activeWorkers() != 0; }
+
+std::u16string logFolder() { return log::preparePaths() ? log::paths().logFolder : std::u16string(); }
+
+}  // namespace fpm::tool
