@@ -24,6 +24,37 @@ Presence modulesPresent()
     return modules->size() == 1 ? Presence::One : Presence::Several;
 }
 
+// One line that says why a connect failed.
+void explainConnectFailure(const ModuleChoice &choice, FirmwareCheck check)
+{
+    // A failed connect leaves the handle null (no single module), invalid (not opened or
+    // rejected) or open (the baseline read failed).
+    const FPM_HANDLE left = tool::connectedHandle();
+    DeviceDisConnection();
+    const char *permissions = choice.real ? " (on Linux: permissions on its /dev/sg node, see docs/linux.md)" : "";
+    switch (modulesPresent()) {
+    case Presence::ListUnavailable:
+        std::fprintf(stderr, "%s\n", deviceListAdvice());
+        break;
+    case Presence::None:
+        std::fprintf(stderr, "fpmodule: no module found%s\n",
+                     choice.real ? " (is it plugged in? `fpmodule list --real` shows what the host sees)" : "");
+        break;
+    case Presence::Several:
+        std::fprintf(stderr, "fpmodule: more than one module is plugged in; leave only one\n");
+        break;
+    case Presence::One:
+        if (left && left != FPM_INVALID_HANDLE)
+            std::fprintf(stderr, "fpmodule: the module was opened but its sensor baseline could not be read\n");
+        else if (check == FirmwareCheck::None)
+            std::fprintf(stderr, "fpmodule: the module could not be opened%s\n", permissions);
+        else
+            std::fprintf(stderr, "fpmodule: the module could not be opened%s, or its firmware family is not "
+                                 "one this build accepts\n", permissions);
+        break;
+    }
+}
+
 }  // namespace
 
 std::optional<std::vector<std::string>> listModules()
@@ -81,36 +112,6 @@ bool connectModule(const ModuleChoice &choice, FirmwareCheck check)
     if (r == 1) return true;
     explainConnectFailure(choice, check);
     return false;
-}
-
-void explainConnectFailure(const ModuleChoice &choice, FirmwareCheck check)
-{
-    // A failed connect leaves the handle null (no single module), invalid (not opened or
-    // rejected) or open (the baseline read failed).
-    const FPM_HANDLE left = tool::connectedHandle();
-    DeviceDisConnection();
-    const char *permissions = choice.real ? " (on Linux: permissions on its /dev/sg node, see docs/linux.md)" : "";
-    switch (modulesPresent()) {
-    case Presence::ListUnavailable:
-        std::fprintf(stderr, "%s\n", deviceListAdvice());
-        break;
-    case Presence::None:
-        std::fprintf(stderr, "fpmodule: no module found%s\n",
-                     choice.real ? " (is it plugged in? `fpmodule list --real` shows what the host sees)" : "");
-        break;
-    case Presence::Several:
-        std::fprintf(stderr, "fpmodule: more than one module is plugged in; leave only one\n");
-        break;
-    case Presence::One:
-        if (left && left != FPM_INVALID_HANDLE)
-            std::fprintf(stderr, "fpmodule: the module was opened but its sensor baseline could not be read\n");
-        else if (check == FirmwareCheck::None)
-            std::fprintf(stderr, "fpmodule: the module could not be opened%s\n", permissions);
-        else
-            std::fprintf(stderr, "fpmodule: the module could not be opened%s, or its firmware family is not "
-                                 "one this build accepts\n", permissions);
-        break;
-    }
 }
 
 std::filesystem::path toolLogFolder() { return tool::logFolder(); }

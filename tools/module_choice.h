@@ -35,8 +35,6 @@ enum class FirmwareCheck { Families, None };
 // says why (no device list, no module, several, cannot be opened or rejected) and
 // returns false with the connection closed.
 bool connectModule(const ModuleChoice &choice, FirmwareCheck check = FirmwareCheck::Families);
-// The message of connectModule, for a connect that the library made itself and that failed.
-void explainConnectFailure(const ModuleChoice &choice, FirmwareCheck check);
 
 // Why the host's device list could not be read, and what to do about it.
 const char *deviceListAdvice();
