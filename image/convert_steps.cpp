@@ -214,11 +214,11 @@ namespace {
 
 // Column sums of three padded rows for columns -1 to width, in 32 bits, so that the
 // 3 x 3 sum around column x is sums[x - 1] + sums[x] + sums[x + 1] (up to 9 x 65535).
-// Each value is widened once instead of three times; the buffer lives per thread.
-// (The sharpening's sign test needs the whole sum; the smoothing splits it instead.)
-const std::uint32_t *columnSums(const std::uint16_t *a, const std::uint16_t *b, const std::uint16_t *c, int width)
+// Each value is widened once instead of three times. (The sharpening's sign test needs
+// the whole sum; the smoothing splits it instead.)
+const std::uint32_t *columnSums(const std::uint16_t *a, const std::uint16_t *b, const std::uint16_t *c, int width,
+                                std::vector<std::uint32_t> &buffer)
 {
-    thread_local std::vector<std::uint32_t> buffer;
     buffer.resize(static_cast<std::size_t>(width) + 2);
     std::uint32_t *sums = buffer.data() + 1;
     for (int x = -1; x <= width; ++x) sums[x] = std::uint32_t{a[x]} + b[x] + c[x];
@@ -228,12 +228,12 @@ const std::uint32_t *columnSums(const std::uint16_t *a, const std::uint16_t *b, 
 }  // namespace
 
 void smoothRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below, int width,
-               std::uint16_t *out)
+               std::uint16_t *out, RowScratch &scratch)
 {
     // In 16-bit lanes, eight to an SSE2 vector instead of four: with S = 256 H + L (H the
     // sum of the nine high bytes, L that of the low ones, both up to 2295),
     // S / 9 = 28 H + (4 H + L) / 9, and x / 9 = x * 7282 >> 16 for every x below 32768.
-    thread_local std::vector<std::uint16_t> buffer;
+    std::vector<std::uint16_t> &buffer = scratch.byteSums;
     buffer.resize(2 * (static_cast<std::size_t>(width) + 2));
     std::uint16_t *highs = buffer.data() + 1;
     std::uint16_t *lows = highs + width + 2;
@@ -250,9 +250,9 @@ void smoothRow(const std::uint16_t *above, const std::uint16_t *centre, const st
 }
 
 void sharpenRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below,
-                const std::uint8_t *mask, int width, std::uint16_t *out)
+                const std::uint8_t *mask, int width, std::uint16_t *out, RowScratch &scratch)
 {
-    const std::uint32_t *s = columnSums(above, centre, below, width);
+    const std::uint32_t *s = columnSums(above, centre, below, width, scratch.columnSums);
     for (int x = 0; x < width; ++x) {
         // 9c minus the eight neighbours is 10c minus the whole 3 x 3 sum.
         const std::int32_t value = 10 * std::int32_t{centre[x]} - static_cast<std::int32_t>(s[x - 1] + s[x] + s[x + 1]);
@@ -296,7 +296,7 @@ Filtered filterImage(const Plane &in, const Mask &mask, Plane &out, std::uint32_
     };
     auto smoothen = [&](int y) {
         smoothRow(flat[std::max(y - 1, 0) % 3], flat[y % 3], flat[std::min(y + 1, height - 1) % 3], width,
-                  smooth[y % 3]);
+                  smooth[y % 3], buffers.scratch);
         padEdges(smooth[y % 3], width);
     };
 
@@ -311,7 +311,7 @@ Filtered filterImage(const Plane &in, const Mask &mask, Plane &out, std::uint32_
         if (y + 1 < height) smoothen(y + 1);
         std::uint16_t *o = out.row(y);
         sharpenRow(smooth[std::max(y - 1, 0) % 3], smooth[y % 3], smooth[std::min(y + 1, height - 1) % 3], maskRow(y),
-                   width, o);
+                   width, o, buffers.scratch);
         countRow(o, maskRow(y), width, counts);
         for (int x = 0; x < width; ++x) largest = std::max(largest, o[x]);
     }

@@ -80,14 +80,21 @@ std::vector<std::int32_t> rowCorrections(const Plane &image);
 void flattenRow(const std::uint16_t *in, const std::uint8_t *mask, int width, std::int32_t correction,
                 std::uint16_t *out);
 
+// Working rows of the two filters (kept by the caller: no per-thread state, which a DLL
+// unloaded before its callers' threads end could not free safely).
+struct RowScratch {
+    std::vector<std::uint16_t> byteSums;
+    std::vector<std::uint32_t> columnSums;
+};
+
 // 6. 3 x 3 mean (integer division by 9, truncated) of three padded rows.
 void smoothRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below, int width,
-               std::uint16_t *out);
+               std::uint16_t *out, RowScratch &scratch);
 
 // 7, 8. Centre against its eight neighbours (9c - S, 0 where not positive, low 16 bits)
 //    for foreground pixels; background pixels become 0.
 void sharpenRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below,
-                const std::uint8_t *mask, int width, std::uint16_t *out);
+                const std::uint8_t *mask, int width, std::uint16_t *out, RowScratch &scratch);
 
 // 9 to 12. From here on every step maps a pixel's value through a function of that value
 // alone (given the foreground's histogram). The three functions are composed into one
@@ -117,6 +124,7 @@ struct FilterBuffers {
     std::vector<std::uint16_t> flat[3];
     std::vector<std::uint16_t> smooth[3];
     std::vector<std::int32_t> corrections;
+    RowScratch scratch;
 };
 
 // 5 to 8, and the count of the foreground's values: `out` (same size as `in`) receives

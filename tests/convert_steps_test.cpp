@@ -198,15 +198,16 @@ TEST(ConvertFilters, SmoothingReplicatesTheEdgesAndTruncates)
     // neighbours and once by the diagonal one.
     const PaddedRow top({91, 0, 0}), zeros({0, 0, 0});
     std::vector<std::uint16_t> out(3);
-    smoothRow(top.data(), top.data(), zeros.data(), 3, out.data());  // the top row replicated above
+    RowScratch scratch;
+    smoothRow(top.data(), top.data(), zeros.data(), 3, out.data(), scratch);  // the top row replicated above
     EXPECT_EQ(out, (std::vector<std::uint16_t>{40, 20, 0}));
-    smoothRow(top.data(), zeros.data(), zeros.data(), 3, out.data());
+    smoothRow(top.data(), zeros.data(), zeros.data(), 3, out.data(), scratch);
     EXPECT_EQ(out, (std::vector<std::uint16_t>{20, 10, 0}));
     // The largest sum of nine values divides exactly; one below it truncates.
     const PaddedRow full({65535, 65535, 65535}), almost({65535, 65534, 65535});
-    smoothRow(full.data(), full.data(), full.data(), 3, out.data());
+    smoothRow(full.data(), full.data(), full.data(), 3, out.data(), scratch);
     EXPECT_EQ(out, (std::vector<std::uint16_t>{65535, 65535, 65535}));
-    smoothRow(full.data(), almost.data(), full.data(), 3, out.data());
+    smoothRow(full.data(), almost.data(), full.data(), 3, out.data(), scratch);
     EXPECT_EQ(out, (std::vector<std::uint16_t>{65534, 65534, 65534}));
 }
 
@@ -215,17 +216,18 @@ TEST(ConvertFilters, SharpeningClampsAtZeroKeepsTheLow16BitsAndClearsTheBackgrou
     const PaddedRow corner({90, 0, 0}), zeros({0, 0, 0});
     const std::uint8_t all[3] = {1, 1, 1};
     std::vector<std::uint16_t> out(3, 7);
+    RowScratch scratch;
     // Corner: 9 * 90 minus its replicated neighbours (three more copies of itself).
-    sharpenRow(corner.data(), corner.data(), zeros.data(), all, 3, out.data());
+    sharpenRow(corner.data(), corner.data(), zeros.data(), all, 3, out.data(), scratch);
     EXPECT_EQ(out, (std::vector<std::uint16_t>{540, 0, 0}));
 
     const PaddedRow peak({0, 65535, 0});
-    sharpenRow(zeros.data(), peak.data(), zeros.data(), all, 3, out.data());
+    sharpenRow(zeros.data(), peak.data(), zeros.data(), all, 3, out.data(), scratch);
     EXPECT_EQ(out, (std::vector<std::uint16_t>{0, (9 * 65535) & 0xFFFF, 0}));
 
     const std::uint8_t middleOut[3] = {1, 0, 1};
-    sharpenRow(corner.data(), corner.data(), zeros.data(), middleOut, 3, out.data());
-    sharpenRow(zeros.data(), peak.data(), zeros.data(), middleOut, 3, out.data());
+    sharpenRow(corner.data(), corner.data(), zeros.data(), middleOut, 3, out.data(), scratch);
+    sharpenRow(zeros.data(), peak.data(), zeros.data(), middleOut, 3, out.data(), scratch);
     EXPECT_EQ(out, (std::vector<std::uint16_t>{0, 0, 0}));
 }
 
