@@ -15,7 +15,8 @@ const std::u16string kFolderName = u"SmartCard_Log";
 
 // Workers and callers may log at the same moment; only the remembered file name needs
 // a hand-off between them, the files themselves are opened exclusively.
-std::mutex g_currentFileMutex;
+// Never destroyed, as the state it guards.
+std::mutex &g_currentFileMutex = *new std::mutex;
 
 std::u16string currentFile()
 {

@@ -147,7 +147,9 @@ private:
 
 DropIn &dropIn()
 {
-    static DropIn instance;
+    // Never destroyed: a worker thread may still send its last command while the process
+    // exits.
+    static DropIn &instance = *new DropIn;
     return instance;
 }
 
