@@ -57,6 +57,16 @@ protected:
         return {static_cast<char>(version[0]), static_cast<char>(version[1])};
     }
 
+    static void expectSize(int32_t expectedWidth, int32_t expectedHeight, unsigned char expectedBytes)
+    {
+        int32_t width = 0, height = 0;
+        unsigned char bytes = 0;
+        ASSERT_EQ(QuerySizeEx(&width, &height, &bytes), 1);
+        EXPECT_EQ(width, expectedWidth);
+        EXPECT_EQ(height, expectedHeight);
+        EXPECT_EQ(bytes, expectedBytes);
+    }
+
     // Firmware reads that succeed one after the other until the module stops answering.
     static int readsUntilFailure()
     {
@@ -71,12 +81,7 @@ TEST_F(VirtualLibraryTest, WithoutAFileTheDefaultModuleAnswers)
 {
     setConfigVariable("");
     ASSERT_EQ(CheckDeviceConnection(), 1);
-    int32_t width = 0, height = 0;
-    unsigned char bytes = 0;
-    EXPECT_EQ(QuerySizeEx(&width, &height, &bytes), 1);
-    EXPECT_EQ(width, 120);
-    EXPECT_EQ(height, 100);
-    EXPECT_EQ(bytes, 1);
+    expectSize(120, 100, 1);
     EXPECT_EQ(family(), "WA");
 }
 
@@ -84,12 +89,7 @@ TEST_F(VirtualLibraryTest, SensorAndFirmwareComeFromTheFile)
 {
     configure("[module]\nwidth = 64\nheight=80\nbytes_per_pixel = 2\nfirmware = FPMODULE WC 83KV 2.00\n");
     ASSERT_EQ(CheckDeviceConnection(), 1);
-    int32_t width = 0, height = 0;
-    unsigned char bytes = 0;
-    ASSERT_EQ(QuerySizeEx(&width, &height, &bytes), 1);
-    EXPECT_EQ(width, 64);
-    EXPECT_EQ(height, 80);
-    EXPECT_EQ(bytes, 2);
+    expectSize(64, 80, 2);
     EXPECT_EQ(family(), "WC");
     unsigned char captures = 0;
     EXPECT_EQ(max_enroll_per_finger(&captures), 1);

@@ -134,6 +134,7 @@ class Procedure:
         self._stop = stop_function
         self._done = threading.Event()
         self._callback = None       # the ctypes callback object, kept alive
+        self._size = None           # width and height of its images (c_int32 each)
 
     @property
     def done(self):
@@ -163,6 +164,13 @@ class Procedure:
                 user_callback(*arguments)
             except BaseException as raised:  # an exception must not unwind into the library
                 self.error = self.error or raised
+
+    def _image(self, pointer):
+        """A copy of an 8-bit image the library handed to the callback, or None."""
+        if not pointer or self._size is None:
+            return None
+        width, height = self._size[0].value, self._size[1].value
+        return Image(width, height, 1, ctypes.string_at(pointer, width * height))
 
     def _finish(self, result):
         self.result = result
@@ -387,7 +395,7 @@ class Module:
 
         def report(event_pointer, image_pointer):
             event = event_pointer[0]
-            image = self._procedure_image(image_pointer)
+            image = procedure._image(image_pointer)
             procedure._record(event, image, callback, event, image)
             final = _enrollment_final(previous[0], event, image is not None)
             previous[0] = event
@@ -396,16 +404,12 @@ class Module:
                 procedure._finish(event)
 
         procedure._callback = EnrollmentCallback(report)
-        if connect:
-            width, height = c_int32(), c_int32()
-            started = self._started("SmartCard_Enrollment", lambda: self.lib.SmartCard_Enrollment(
-                finger, captures, byref(width), byref(height), procedure._callback), procedure)
-            self.width, self.height = width.value, height.value
-            return started
-        self._require_size()
-        return self._started("BeginEnrollmentProcedure",
-                             lambda: self.lib.BeginEnrollmentProcedure(finger, captures, procedure._callback),
-                             procedure)
+        return self._launch(procedure, connect,
+                            ("BeginEnrollmentProcedure",
+                             lambda: self.lib.BeginEnrollmentProcedure(finger, captures, procedure._callback)),
+                            ("SmartCard_Enrollment",
+                             lambda width, height: self.lib.SmartCard_Enrollment(finger, captures, width, height,
+                                                                                 procedure._callback)))
 
     def start_verification(self, callback=None, *, connect=False):
         """Identifies the finger on the sensor on a worker thread. `callback(event,
@@ -416,7 +420,7 @@ class Module:
         def report(event_pointer, finger_pointer, image_pointer):
             event = event_pointer[0]
             finger = finger_pointer[0] if finger_pointer else None
-            image = self._procedure_image(image_pointer)
+            image = procedure._image(image_pointer)
             procedure._record(event, image, callback, event, finger, image)
             if event not in (EVENT_WAIT_FINGER, CODE_CANCELING):
                 procedure.finger = finger if event == CODE_MATCH else None
@@ -424,15 +428,10 @@ class Module:
                 procedure._finish(event)
 
         procedure._callback = VerifyCallback(report)
-        if connect:
-            width, height = c_int32(), c_int32()
-            started = self._started("SmartCard_Verify", lambda: self.lib.SmartCard_Verify(
-                byref(width), byref(height), procedure._callback), procedure)
-            self.width, self.height = width.value, height.value
-            return started
-        self._require_size()
-        return self._started("BeginVerifyProcedure", lambda: self.lib.BeginVerifyProcedure(procedure._callback),
-                             procedure)
+        return self._launch(procedure, connect,
+                            ("BeginVerifyProcedure", lambda: self.lib.BeginVerifyProcedure(procedure._callback)),
+                            ("SmartCard_Verify",
+                             lambda width, height: self.lib.SmartCard_Verify(width, height, procedure._callback)))
 
     def start_delete(self, finger=ALL_FINGERS, callback=None):
         """Deletes one finger index (or all) on a worker thread; `callback(result)`."""
@@ -466,6 +465,20 @@ class Module:
         procedure._callback = ResultCallback(report)
         return procedure
 
+    def _launch(self, procedure, connect, plain, connecting):
+        """Starts an enrolment or verification: `plain` (name, start()) on the open module,
+        or with `connect`, `connecting` (name, start(width, height)), which connects,
+        switches the module on and reports the size itself (before its worker starts)."""
+        width, height = c_int32(), c_int32()
+        procedure._size = (width, height)
+        if connect:
+            self.width = self.height = None  # the library's own connection: asked again when needed
+            name, start = connecting
+            return self._started(name, lambda: start(byref(width), byref(height)), procedure)
+        self._require_size()
+        width.value, height.value = self.width, self.height
+        return self._started(*plain, procedure)
+
     def _started(self, name, start, procedure, started=1):
         """Starts a procedure with `start()`. A previous one of its kind that has already
         reported its result still counts as running until its callback has returned: it
@@ -486,13 +499,6 @@ class Module:
     def _require_size(self):
         if self.width is None:
             self.size()
-
-    def _procedure_image(self, pointer):
-        """A copy of a procedure's 8-bit image, or None."""
-        if not pointer or self.width is None:
-            return None
-        count = self.width * self.height
-        return Image(self.width, self.height, 1, ctypes.string_at(pointer, count))
 
     def _read(self, function, quiet=False):
         """One image read into a buffer of the stored geometry."""

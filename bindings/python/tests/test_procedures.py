@@ -129,7 +129,7 @@ def test_verification_that_connects_itself(configure, library):
     module = fpmodule.Module(library)
     procedure = module.start_verification(connect=True)
     assert procedure.wait(WAIT) == CODE_MATCH
-    assert (module.width, module.height) == (120, 100)
+    assert procedure.images[0].width == 120 and module.size() == (120, 100, 1)
     module.disconnect()
 
 
