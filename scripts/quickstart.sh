@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything (the Linux library, the 32-bit Windows DLL, the fpmodule tool) and
+# Builds everything (the Linux library, the 32-bit Windows DLL, their virtual twins, the
+# fpmodule tool) and
 # runs the tool on the virtual module.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,7 +12,8 @@ cmake -G Ninja -S "$root" -B "$out/release" -DCMAKE_BUILD_TYPE=Release > /dev/nu
 cmake --build "$out/release" -j "$(nproc)"
 cmake -G Ninja -S "$root" -B "$out/win32" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" > /dev/null
-cmake --build "$out/win32" -j "$(nproc)" --target fpmodule
+cmake --build "$out/win32" -j "$(nproc)" --target fpmodule fpmodule_virtual_shared
 
 echo "built: $out/release/bin/libfpmodule.so and $out/win32/bin/fpmodule.dll"
+echo "virtual: $out/release/bin/libfpmodule-virtual.so and $out/win32/bin/fpmodule-virtual.dll"
 "$out/release/bin/fpmodule" "${@:-info}"
