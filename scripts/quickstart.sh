@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything (the Linux library, the 32-bit Windows DLL, their virtual twins, the
-# fpmodule tool) and
-# runs the tool on the virtual module.
+# fpmodule tool) and runs the tool on the virtual module.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${FPM_BUILD_ROOT:-$root/build}
