@@ -4,7 +4,6 @@
 #include <mutex>
 #include <string>
 
-#include "connection/connection_state.h"
 #include "platform/system.h"
 
 namespace fpm::log {
@@ -14,20 +13,21 @@ namespace {
 const std::u16string kFolderName = u"SmartCard_Log";
 
 // Workers and callers may log at the same moment; only the remembered file name needs
-// a hand-off between them, the files themselves are opened exclusively.
-// Never destroyed, as the state it guards.
+// a hand-off between them, the files themselves are opened exclusively. Both are never
+// destroyed: a worker thread of the library may still log while the process exits.
 std::mutex &g_currentFileMutex = *new std::mutex;
+Paths &g_paths = *new Paths;
 
 std::u16string currentFile()
 {
     std::lock_guard lock(g_currentFileMutex);
-    return state().currentLogFile;
+    return g_paths.currentLogFile;
 }
 
 void setCurrentFile(const std::u16string &path)
 {
     std::lock_guard lock(g_currentFileMutex);
-    state().currentLogFile = path;
+    g_paths.currentLogFile = path;
 }
 
 std::u16string ascii(std::string_view text)
@@ -56,9 +56,11 @@ std::u16string formatLine(const sys::LocalTime &t, std::string_view message)
 
 }  // namespace
 
+Paths &paths() { return g_paths; }
+
 bool preparePaths()
 {
-    ConnectionState &s = state();
+    Paths &s = g_paths;
     std::u16string exe = sys::executablePath();
     std::size_t cut = exe.find_last_of(sys::pathSeparator());
     std::u16string folder = cut == std::u16string::npos ? std::u16string() : exe.substr(0, cut);
@@ -70,13 +72,13 @@ bool preparePaths()
     s.logFolder = logFolder;
     for (int i = 0; i < 10; ++i) s.logFileNames[i] = fileName(i);
     sys::createDirectory(s.logFolder);
-    s.logPathsPrepared.store(true);
+    s.prepared.store(true);
     return true;
 }
 
 std::u16string chooseFile()
 {
-    ConnectionState &s = state();
+    const Paths &s = g_paths;
     auto entries = sys::listDirectory(s.logFolder);
     if (!entries) return currentFile();
 
@@ -106,7 +108,7 @@ std::u16string chooseFile()
 void writeLine(std::string_view message, bool enabled)
 {
     if (!enabled) return;
-    if (!state().logPathsPrepared.load()) return;
+    if (!g_paths.prepared.load()) return;
     std::u16string file = chooseFile();
     setCurrentFile(file);
     if (file.empty()) return;
