@@ -13,9 +13,8 @@ TICK = 0.1  # seconds, the library's polling step
 
 
 def stop_while_waiting_for_the_finger(module, start):
-    """Starts a procedure on a module kept busy and stops it once it waits for the
-    finger. A stop sent between two commands is dropped by the next one, so the stop
-    comes a few ticks into the wait."""
+    """Starts a procedure on a module kept busy and stops it a few ticks into its wait
+    for the finger, as a user would."""
     waiting = threading.Event()
     procedure = start(lambda event, *rest: event == EVENT_WAIT_FINGER and waiting.set())
     assert waiting.wait(WAIT)
