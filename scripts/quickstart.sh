@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything (the Linux library, the 32-bit Windows DLL, their virtual twins, the
-# fpmodule tool) and runs the tool on the virtual module.
+# fpmodule tool) and runs the tool's demo on the virtual module (other arguments run that
+# command instead).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${FPM_BUILD_ROOT:-$root/build}
@@ -15,4 +16,5 @@ cmake --build "$out/win32" -j "$(nproc)" --target fpmodule fpmodule_virtual_shar
 
 echo "built: $out/release/bin/libfpmodule.so and $out/win32/bin/fpmodule.dll"
 echo "virtual: $out/release/bin/libfpmodule-virtual.so and $out/win32/bin/fpmodule-virtual.dll"
-"$out/release/bin/fpmodule" "${@:-info}"
+if [ $# -eq 0 ]; then set -- demo; fi
+"$out/release/bin/fpmodule" "$@"
