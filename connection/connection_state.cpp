@@ -3,7 +3,8 @@
 namespace fpm {
 
 namespace {
-ConnectionState g_state;
+// Never destroyed: a worker thread of the library may still use it while the process exits.
+ConnectionState &g_state = *new ConnectionState;
 }
 
 ConnectionState &state() { return g_state; }

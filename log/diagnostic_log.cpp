@@ -13,10 +13,10 @@ namespace {
 const std::u16string kFolderName = u"SmartCard_Log";
 
 // Workers and callers may log at the same moment; only the remembered file name needs
-// a hand-off between them, the files themselves are opened exclusively.
-std::mutex g_currentFileMutex;
-
-Paths g_paths;
+// a hand-off between them, the files themselves are opened exclusively. Both are never
+// destroyed: a worker thread of the library may still log while the process exits.
+std::mutex &g_currentFileMutex = *new std::mutex;
+Paths &g_paths = *new Paths;
 
 std::u16string currentFile()
 {

@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-i686 gcc-mingw-w64-i686
   wine wine32
   doxygen
+  python3 python3-pytest python3-pil mono-mcs mono-runtime
 )
 
 SUDO=""

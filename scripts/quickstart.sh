@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything (the Linux library, the 32-bit Windows DLL, the fpmodule tool) and
-# runs the tool's demo on the virtual module (other arguments run that command instead).
+# Builds everything (the Linux library, the 32-bit Windows DLL, their virtual twins, the
+# fpmodule tool) and runs the tool's demo on the virtual module (other arguments run that
+# command instead).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${FPM_BUILD_ROOT:-$root/build}
@@ -11,8 +12,9 @@ cmake -G Ninja -S "$root" -B "$out/release" -DCMAKE_BUILD_TYPE=Release > /dev/nu
 cmake --build "$out/release" -j "$(nproc)"
 cmake -G Ninja -S "$root" -B "$out/win32" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" > /dev/null
-cmake --build "$out/win32" -j "$(nproc)" --target fpmodule
+cmake --build "$out/win32" -j "$(nproc)" --target fpmodule fpmodule_virtual_shared
 
 echo "built: $out/release/bin/libfpmodule.so and $out/win32/bin/fpmodule.dll"
+echo "virtual: $out/release/bin/libfpmodule-virtual.so and $out/win32/bin/fpmodule-virtual.dll"
 if [ $# -eq 0 ]; then set -- demo; fi
 "$out/release/bin/fpmodule" "$@"

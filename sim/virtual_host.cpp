@@ -10,7 +10,8 @@ namespace fpm::sim {
 
 VirtualHost &VirtualHost::instance()
 {
-    static VirtualHost host;
+    // Never destroyed: a worker thread of the library may still use it while the process exits.
+    static VirtualHost &host = *new VirtualHost;
     return host;
 }
 

@@ -17,8 +17,10 @@ namespace {
 // File descriptors this backend opened: a handle is only ever turned back into a
 // descriptor that is one of them, so a stale or foreign handle never reaches another
 // file of the process.
-std::mutex g_openMutex;
-std::set<int> g_open;
+// Never destroyed: a worker thread of the library may still close its handle while the
+// process exits.
+std::mutex &g_openMutex = *new std::mutex;
+std::set<int> &g_open = *new std::set<int>;
 
 Handle toHandle(int fd) { return reinterpret_cast<Handle>(static_cast<std::uintptr_t>(fd) + 1); }
 
