@@ -17,6 +17,13 @@
 
 #include <stdint.h>
 
+/** @name Version of this header and of the library it belongs to
+ *  A program can compare them at build time; `fpmodule --version` prints the same. @{ */
+#define FPM_VERSION_MAJOR 1 /**< Changes when a program built against an older version could break. */
+#define FPM_VERSION_MINOR 0 /**< Changes when functions or documented behaviour are added. */
+#define FPM_VERSION_PATCH 0 /**< Changes for fixes only. */
+/** @} */
+
 #ifdef _WIN32
 #include <wchar.h>
 #define FPM_CALL __cdecl

@@ -4,7 +4,12 @@
 #include <memory>
 #include <vector>
 
+#include "fpmodule.h"
 #include "tools/cli_commands.h"
+
+// The version comes from the header, which the build checks against the project version.
+#define FPM_STRINGIFY_TEXT(x) #x
+#define FPM_STRINGIFY(x) FPM_STRINGIFY_TEXT(x)
 
 namespace fpm::cli {
 
@@ -37,6 +42,8 @@ int main(int argc, char **argv)
 {
     CLI::App app{"fpmodule: the fingerprint module from the command line"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", "fpmodule " FPM_STRINGIFY(FPM_VERSION_MAJOR) "." FPM_STRINGIFY(
+                                          FPM_VERSION_MINOR) "." FPM_STRINGIFY(FPM_VERSION_PATCH));
     fpm::cli::addInfoCommand(app);
     fpm::cli::addListCommand(app);
     fpm::cli::addCaptureCommand(app);
