@@ -20,15 +20,18 @@ done
 [ -e "$libdir/pkgconfig/fpmodule.pc" ] || fail "fpmodule.pc not installed"
 [ -e "$libdir/cmake/fpmodule/fpmoduleConfig.cmake" ] || fail "CMake package not installed"
 
-readelf -d "$libdir/libfpmodule.so.1" | grep -q 'SONAME.*\[libfpmodule\.so\.1\]' || fail "SONAME is not libfpmodule.so.1"
-readelf --dyn-syms -W "$libdir/libfpmodule.so.1" | grep -q ' QuerySize@@FPMODULE_1$' ||
-  fail "exports are not in the version node FPMODULE_1"
+# (Outputs are read whole: grep -q would close a pipe early, which pipefail reports.)
+dynamic=$(readelf -d "$libdir/libfpmodule.so.1")
+grep -q 'SONAME.*\[libfpmodule\.so\.1\]' <<< "$dynamic" || fail "SONAME is not libfpmodule.so.1"
+symbols=$(readelf --dyn-syms -W "$libdir/libfpmodule.so.1")
+grep -q ' QuerySize@@FPMODULE_1$' <<< "$symbols" || fail "exports are not in the version node FPMODULE_1"
 
 expect_no_module() {  # <program>: it must load the installed library and find no module
   local out
   out=$(LD_LIBRARY_PATH="$libdir" "$@" 2>&1) && fail "$1 reported success without a module: $out"
   grep -q "no module found" <<< "$out" || fail "$1: unexpected output: $out"
-  LD_LIBRARY_PATH="$libdir" ldd "$1" | grep -q "libfpmodule.so.1 => $libdir/" || fail "$1 does not load $libdir"
+  out=$(LD_LIBRARY_PATH="$libdir" ldd "$1")
+  grep -q "libfpmodule.so.1 => $libdir/" <<< "$out" || fail "$1 does not load $libdir"
 }
 
 # pkg-config, as a Makefile would.
@@ -37,7 +40,7 @@ export PKG_CONFIG_PATH=$libdir/pkgconfig
   fail "pkg-config does not read fpmodule.pc"
 examples=$prefix/share/doc/fpmodule/examples
 mkdir -p "$work/pkg-config"
-cc -std=c99 -Wall -Werror "$examples/find_and_connect.c" $(pkg-config --cflags --libs fpmodule) \
+cc -std=c11 -Wall -Werror "$examples/find_and_connect.c" $(pkg-config --cflags --libs fpmodule) \
   -o "$work/pkg-config/find_and_connect"
 c++ -std=c++17 -Wall -Werror "$examples/background_enrollment.cpp" $(pkg-config --cflags --libs fpmodule) \
   -pthread -o "$work/pkg-config/background_enrollment"

@@ -31,7 +31,7 @@ run_beside_dll() {  # <folder> <program>: the program must load the SDK's DLL an
 
 # MinGW against the .dll.a.
 mkdir -p "$work/mingw"
-i686-w64-mingw32-gcc -std=c99 -Wall -Werror -I"$sdk/include" "$sdk/examples/find_and_connect.c" \
+i686-w64-mingw32-gcc -std=c11 -Wall -Werror -I"$sdk/include" "$sdk/examples/find_and_connect.c" \
   "$sdk/lib/fpmodule.dll.a" -o "$work/mingw/find_and_connect.exe"
 run_beside_dll "$work/mingw" find_and_connect.exe
 
