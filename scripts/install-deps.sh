@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-i686 gcc-mingw-w64-i686
   wine wine32
   doxygen
+  clang lld llvm
 )
 
 SUDO=""
