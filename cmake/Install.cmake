@@ -66,6 +66,10 @@ if(FPM_DOCS_OUTPUT)
           COMPONENT development)
 endif()
 
+# The package of the top-level project only: CPack belongs to whoever builds the whole.
+if(NOT FPM_TOP_LEVEL)
+  return()
+endif()
 set(CPACK_PACKAGE_NAME fpmodule)
 set(CPACK_PACKAGE_VENDOR "fpmodule developers")
 if(WIN32)

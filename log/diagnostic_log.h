@@ -14,8 +14,8 @@ inline constexpr std::uint64_t kFileSizeLimit = 20480;
 inline constexpr std::size_t kMaxMessageLength = 228;
 
 // Fills the executable folder, the log folder and the ten file names and creates the
-// folder (and, for a folder of FPMODULE_LOG_DIR or the state fallback, its parents). False (and nothing prepared) when the executable's folder is too long to
-// hold the log paths.
+// folder with its missing parents. False (and nothing prepared) when the executable's
+// folder is too long to hold the log paths.
 bool preparePaths();
 
 // Writes one line when the paths have been prepared; failures drop the line.

@@ -10,7 +10,9 @@ std::u16string chooseLogFolder(const LogSurroundings &where, const FolderCheck &
     // caller did not ask for would hide the mistake.
     if (where.logDir) {
         std::u16string folder = *where.logDir;
-        while (folder.size() > 1 && (folder.back() == u'/' || folder.back() == where.separator)) folder.pop_back();
+        // A root (/ or D:\ on Windows) keeps its separator.
+        auto isRoot = [&] { return folder.size() == 1 || (folder.size() == 3 && folder[1] == u':'); };
+        while (!isRoot() && (folder.back() == u'/' || folder.back() == where.separator)) folder.pop_back();
         usable(folder);
         return folder;
     }

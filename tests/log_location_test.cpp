@@ -42,6 +42,8 @@ TEST(LogLocation, ChoosesTheFirstUsableFolderInOrder)
         {"trailing separators of the variable are dropped", linuxHost(u"/srv/log//", std::nullopt, u"/home/u"), {},
          u"/srv/log", {u"/srv/log"}},
         {"the root folder stays the root", linuxHost(u"/", std::nullopt, std::nullopt), {}, u"/", {u"/"}},
+        {"so does a drive's root", {u"C:\\Station", u'\\', u"D:\\", false, std::nullopt, std::nullopt}, {},
+         u"D:\\", {u"D:\\"}},
         {"beside the executable when writable", linuxHost(std::nullopt, u"/home/u/.state", u"/home/u"), {beside},
          beside, {beside}},
         {"XDG_STATE_HOME when the executable's folder is read-only",
