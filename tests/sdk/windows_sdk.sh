@@ -24,6 +24,11 @@ done
 
 run_beside_dll() {  # <folder> <program>: the program must load the SDK's DLL and find no module
   local out
+  # It imports the library's undecorated names from fpmodule.dll, whichever import library
+  # it was linked with.
+  out=$(i686-w64-mingw32-objdump -p "$1/$2")
+  grep -q "DLL Name: fpmodule.dll" <<< "$out" || fail "$2 does not import fpmodule.dll"
+  grep -qE "\s[0-9]+\s+CheckDeviceConnection$" <<< "$out" || fail "$2 does not import CheckDeviceConnection"
   cp "$sdk/bin/fpmodule.dll" "$1/"
   if [ -n "${FPM_WINE_UNAVAILABLE:-}" ]; then
     echo "built $2; not run: Wine cannot run 32-bit programs on this machine"
@@ -45,12 +50,13 @@ run_beside_dll "$work/mingw" find_and_connect.exe
 clang_cl=(clang --driver-mode=cl)
 command -v clang-cl > /dev/null && clang_cl=(clang-cl)
 mkdir -p "$work/msvc"
-printf 'LIBRARY msvcrt.dll\nEXPORTS\nprintf\nputs\nputchar\nexit\n' > "$work/msvc/msvcrt.def"
+printf 'LIBRARY msvcrt.dll\nEXPORTS\nprintf\nputs\nputchar\nmemset\nexit\n' > "$work/msvc/msvcrt.def"
 llvm-dlltool -m i386 -d "$work/msvc/msvcrt.def" -l "$work/msvc/msvcrt.lib"
 cflags=(--target=i686-pc-windows-msvc /nologo /W3 /WX /GS- -D__USE_MINGW_ANSI_STDIO=0
         -imsvc /usr/share/mingw-w64/include /I"$sdk/include")
-"${clang_cl[@]}" "${cflags[@]}" /c "$sdk/examples/firmware_and_size.c" /Fo"$work/msvc/firmware_and_size.obj"
-"${clang_cl[@]}" "${cflags[@]}" /c "$source/tests/sdk/msvc_start.c" /Fo"$work/msvc/msvc_start.obj"
+# (Inputs after "--": clang-cl would read an absolute path as an option.)
+"${clang_cl[@]}" "${cflags[@]}" /c /Fo"$work/msvc/firmware_and_size.obj" -- "$sdk/examples/firmware_and_size.c"
+"${clang_cl[@]}" "${cflags[@]}" /c /Fo"$work/msvc/msvc_start.obj" -- "$source/tests/sdk/msvc_start.c"
 lld-link /nologo /nodefaultlib /subsystem:console /entry:mainCRTStartup "$work/msvc/firmware_and_size.obj" \
   "$work/msvc/msvc_start.obj" "$sdk/lib/fpmodule.lib" "$work/msvc/msvcrt.lib" /out:"$work/msvc/firmware_and_size.exe"
 run_beside_dll "$work/msvc" firmware_and_size.exe
