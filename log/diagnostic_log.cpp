@@ -4,7 +4,6 @@
 #include <mutex>
 #include <string>
 
-#include "connection/connection_state.h"
 #include "log/log_location.h"
 #include "platform/system.h"
 
@@ -16,16 +15,18 @@ namespace {
 // a hand-off between them, the files themselves are opened exclusively.
 std::mutex g_currentFileMutex;
 
+Paths g_paths;
+
 std::u16string currentFile()
 {
     std::lock_guard lock(g_currentFileMutex);
-    return state().currentLogFile;
+    return g_paths.currentLogFile;
 }
 
 void setCurrentFile(const std::u16string &path)
 {
     std::lock_guard lock(g_currentFileMutex);
-    state().currentLogFile = path;
+    g_paths.currentLogFile = path;
 }
 
 std::u16string ascii(std::string_view text)
@@ -54,9 +55,11 @@ std::u16string formatLine(const sys::LocalTime &t, std::string_view message)
 
 }  // namespace
 
+Paths &paths() { return g_paths; }
+
 bool preparePaths()
 {
-    ConnectionState &s = state();
+    Paths &s = g_paths;
     std::u16string exe = sys::executablePath();
     if (exe.size() >= kPathCapacity) return false;
     std::size_t cut = exe.find_last_of(sys::pathSeparator());
@@ -68,13 +71,13 @@ bool preparePaths()
     s.exeDirectory = folder;
     s.logFolder = logFolder;
     for (int i = 0; i < 10; ++i) s.logFileNames[i] = fileName(i);
-    s.logPathsPrepared.store(true);
+    s.prepared.store(true);
     return true;
 }
 
 std::u16string chooseFile()
 {
-    ConnectionState &s = state();
+    const Paths &s = g_paths;
     auto entries = sys::listDirectory(s.logFolder);
     if (!entries) return currentFile();
 
@@ -104,7 +107,7 @@ std::u16string chooseFile()
 void writeLine(std::string_view message, bool enabled)
 {
     if (!enabled) return;
-    if (!state().logPathsPrepared.load()) return;
+    if (!g_paths.prepared.load()) return;
     std::u16string file = chooseFile();
     setCurrentFile(file);
     if (file.empty()) return;
