@@ -15,9 +15,11 @@ function(fpm_export_names def_file out_var)
   set(${out_var} ${names} PARENT_SCOPE)
 endfunction()
 
-function(fpm_version_script def_file map_file)
+# The names sit in one version node (FPMODULE_<major>), so that a program linked against
+# this major version finds them again under the same node in a later minor release.
+function(fpm_version_script node def_file map_file)
   fpm_export_names(${def_file} names)
-  set(body "{\n  global:\n")
+  set(body "${node} {\n  global:\n")
   foreach(name IN LISTS names)
     string(APPEND body "    ${name};\n")
   endforeach()

@@ -4,13 +4,12 @@
 #include <mutex>
 #include <string>
 
+#include "log/log_location.h"
 #include "platform/system.h"
 
 namespace fpm::log {
 
 namespace {
-
-const std::u16string kFolderName = u"SmartCard_Log";
 
 // Workers and callers may log at the same moment; only the remembered file name needs
 // a hand-off between them, the files themselves are opened exclusively. Both are never
@@ -62,16 +61,16 @@ bool preparePaths()
 {
     Paths &s = g_paths;
     std::u16string exe = sys::executablePath();
+    if (exe.size() >= kPathCapacity) return false;
     std::size_t cut = exe.find_last_of(sys::pathSeparator());
     std::u16string folder = cut == std::u16string::npos ? std::u16string() : exe.substr(0, cut);
-    std::u16string logFolder = join(folder, kFolderName);
+    std::u16string logFolder = chooseLogFolder(currentSurroundings(folder), sys::makeWritableDirectory);
     // Every log path (folder, separator, "SmartCard_Log[n].txt") must fit its buffer.
-    if (exe.size() >= kPathCapacity || join(logFolder, fileName(0)).size() >= kPathCapacity) return false;
+    if (join(logFolder, fileName(0)).size() >= kPathCapacity) return false;
 
     s.exeDirectory = folder;
     s.logFolder = logFolder;
     for (int i = 0; i < 10; ++i) s.logFileNames[i] = fileName(i);
-    sys::createDirectory(s.logFolder);
     s.prepared.store(true);
     return true;
 }

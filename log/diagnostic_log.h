@@ -1,5 +1,5 @@
-// The diagnostic log: one line per event in ten rotating files in the folder
-// "SmartCard_Log" beside the calling executable.
+// The diagnostic log: one line per event in ten rotating files in the log folder,
+// "SmartCard_Log" beside the calling executable unless log_location.h chooses another.
 #pragma once
 
 #include <array>
@@ -33,8 +33,8 @@ inline constexpr std::uint64_t kFileSizeLimit = 20480;
 inline constexpr std::size_t kMaxMessageLength = 228;
 
 // Fills the executable folder, the log folder and the ten file names and creates the
-// folder. False (and nothing prepared) when the executable's folder is too long to
-// hold the log paths.
+// folder with its missing parents. False (and nothing prepared) when the executable's
+// folder is too long to hold the log paths.
 bool preparePaths();
 
 // Writes one line when the paths have been prepared; failures drop the line.

@@ -52,6 +52,12 @@ std::u16string executablePath();
 char16_t pathSeparator();
 
 void createDirectory(const std::u16string &path);  // failures ignored
+// Creates the folder and its missing parents (the parents private to the user where the
+// host has owners); true when the folder then exists and files can be made in it.
+bool makeWritableDirectory(const std::u16string &path);
+
+// The value of an environment variable; nothing when it is unset or empty.
+std::optional<std::u16string> environmentVariable(const char *name);
 
 struct DirectoryEntry {
     std::u16string name;

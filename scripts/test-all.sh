@@ -21,11 +21,24 @@ run_config() {
   cmake -G Ninja -S "$root" -B "$out/$name" "$@" > "$out/$name.configure.log" || { cat "$out/$name.configure.log"; return 1; }
   cmake --build "$out/$name" -j "$jobs"
   # More tests than cores: the programs that wait on the real clock mostly sleep.
-  ctest --test-dir "$out/$name" --output-on-failure -j "$((jobs * 2))"
+  ctest --test-dir "$out/$name" --output-on-failure -j "$((jobs * 2))" ${ctest_args[@]+"${ctest_args[@]}"}
 }
+ctest_args=()
 
 start_wine() {
-  wait "$wineboot_pid" || { cat "$out/wineboot.log"; return 1; }
+  if ! wait "$wineboot_pid"; then
+    # Wine needs the kernel to run 32-bit programs; some virtual machines cannot. There the
+    # Windows build is still made and checked, but only its tests that run no Windows program.
+    if ! wine cmd /c exit 0 > /dev/null 2>&1; then
+      echo "NOTE: Wine cannot run 32-bit programs on this machine; the win32 tests that run"
+      echo "      Windows programs are skipped (the build and its static checks still run)."
+      export FPM_WINE_UNAVAILABLE=1
+      ctest_args=(-L host-only)
+      return 0
+    fi
+    cat "$out/wineboot.log"
+    return 1
+  fi
   wineserver --wait
   wineserver --persistent
   trap 'wineserver --kill 2> /dev/null || true' EXIT
@@ -36,6 +49,8 @@ mkdir -p "$out"
 wineboot --init > "$out/wineboot.log" 2>&1 &
 wineboot_pid=$!
 run_config native -DCMAKE_BUILD_TYPE=Debug -DFPM_BUILD_BENCH=ON
+# The API reference: a missing description of an export fails it.
+cmake --build "$out/native" --target docs
 run_config asan-ubsan -DCMAKE_BUILD_TYPE=Debug -DFPM_SANITIZE=address,undefined -DFPM_BUILD_TOOLS=OFF
 TSAN_OPTIONS="halt_on_error=1" run_config tsan -DCMAKE_BUILD_TYPE=Debug -DFPM_SANITIZE=thread -DFPM_BUILD_TOOLS=OFF
 start_wine

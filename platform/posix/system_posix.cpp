@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <ctime>
 #include <mutex>
 
@@ -149,6 +150,23 @@ std::u16string executablePath()
 char16_t pathSeparator() { return u'/'; }
 
 void createDirectory(const std::u16string &path) { mkdir(utf8(path).c_str(), 0777); }
+
+bool makeWritableDirectory(const std::u16string &path)
+{
+    std::string target = utf8(path);
+    for (std::size_t slash = target.find('/', 1); slash != std::string::npos; slash = target.find('/', slash + 1))
+        mkdir(target.substr(0, slash).c_str(), 0700);
+    mkdir(target.c_str(), 0777);
+    struct stat st{};
+    return stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(target.c_str(), W_OK | X_OK) == 0;
+}
+
+std::optional<std::u16string> environmentVariable(const char *name)
+{
+    const char *value = std::getenv(name);
+    if (!value || !*value) return std::nullopt;
+    return fromUtf8(value);
+}
 
 std::optional<std::vector<DirectoryEntry>> listDirectory(const std::u16string &folder)
 {
