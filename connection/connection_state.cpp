@@ -1,11 +1,14 @@
 #include "connection/connection_state.h"
 
+#include "platform/no_destroy.h"
+
 namespace fpm {
 
-namespace {
-ConnectionState g_state;
+// Never destroyed: a worker may still poll while the process exits.
+ConnectionState &state()
+{
+    static NoDestroy<ConnectionState> instance;
+    return *instance;
 }
-
-ConnectionState &state() { return g_state; }
 
 }  // namespace fpm

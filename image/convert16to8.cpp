@@ -6,6 +6,7 @@
 
 #include "connection/connection_state.h"
 #include "image/convert_steps.h"
+#include "platform/no_destroy.h"
 
 namespace fpm::image {
 
@@ -47,13 +48,18 @@ private:
     std::atomic<Workspace *> spare_{nullptr};
 };
 
-WorkspaceCache g_workspaces;
+// Never destroyed: a worker may convert while the process exits.
+WorkspaceCache &workspaces()
+{
+    static NoDestroy<WorkspaceCache> cache;
+    return *cache;
+}
 
 }  // namespace
 
 void convert16To8(const std::uint8_t *input, std::uint8_t *output, int width, int height)
 {
-    std::unique_ptr<Workspace> work = g_workspaces.take();
+    std::unique_ptr<Workspace> work = workspaces().take();
     Plane &image = work->image;
     Plane &scratch = work->scratch;
     Mask &mask = work->mask;
@@ -73,7 +79,7 @@ void convert16To8(const std::uint8_t *input, std::uint8_t *output, int width, in
     equaliseTable(work->table, work->counts);
     applyTable(scratch, mask, work->table, output);
 
-    g_workspaces.giveBack(std::move(work));
+    workspaces().giveBack(std::move(work));
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "connection/connection_state.h"
+#include "platform/no_destroy.h"
 #include "platform/system.h"
 
 namespace fpm::log {
@@ -14,18 +15,23 @@ namespace {
 const std::u16string kFolderName = u"SmartCard_Log";
 
 // Workers and callers may log at the same moment; only the remembered file name needs
-// a hand-off between them, the files themselves are opened exclusively.
-std::mutex g_currentFileMutex;
+// a hand-off between them, the files themselves are opened exclusively. Never destroyed,
+// as a worker may log while the process exits.
+std::mutex &currentFileMutex()
+{
+    static NoDestroy<std::mutex> mutex;
+    return *mutex;
+}
 
 std::u16string currentFile()
 {
-    std::lock_guard lock(g_currentFileMutex);
+    std::lock_guard lock(currentFileMutex());
     return state().currentLogFile;
 }
 
 void setCurrentFile(const std::u16string &path)
 {
-    std::lock_guard lock(g_currentFileMutex);
+    std::lock_guard lock(currentFileMutex());
     state().currentLogFile = path;
 }
 
@@ -60,7 +66,13 @@ bool preparePaths()
     ConnectionState &s = state();
     std::u16string exe = sys::executablePath();
     std::size_t cut = exe.find_last_of(sys::pathSeparator());
-    std::u16string folder = cut == std::u16string::npos ? std::u16string() : exe.substr(0, cut);
+    // Without the executable's folder the log would land in the root of the file system
+    // (of the current drive on Windows): no log then, but the caller carries on.
+    if (cut == std::u16string::npos) {
+        s.logPathsPrepared.store(false);
+        return true;
+    }
+    std::u16string folder = exe.substr(0, cut);
     std::u16string logFolder = join(folder, kFolderName);
     // Every log path (folder, separator, "SmartCard_Log[n].txt") must fit its buffer.
     if (exe.size() >= kPathCapacity || join(logFolder, fileName(0)).size() >= kPathCapacity) return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/no_destroy.h"
 #include "platform/system.h"
 #include "transport/pass_through_request.h"
 
@@ -10,8 +11,9 @@ namespace fpm::sim {
 
 VirtualHost &VirtualHost::instance()
 {
-    static VirtualHost host;
-    return host;
+    // Never destroyed, like the library's own state: workers may outlive main.
+    static NoDestroy<VirtualHost> host;
+    return *host;
 }
 
 void VirtualHost::reset()
@@ -21,6 +23,7 @@ void VirtualHost::reset()
     open_.clear();
     requests_.clear();
     listUnavailable_ = false;
+    transferLimit_.store(0);
 }
 
 VirtualModule &VirtualHost::addModule(const std::u16string &path)
@@ -124,6 +127,8 @@ bool VirtualHost::passThrough(device::Handle handle, void *requestRecord)
 {
     auto &request = *static_cast<transport::PassThroughRequest *>(requestRecord);
     const auto &sptd = request.sptd;
+    const std::uint32_t limit = transferLimit_.load();
+    if (limit != 0 && sptd.DataTransferLength > limit) return false;
     ReceivedRequest received;
     received.timeMs = sys::nowMs();
     received.handle = handle;

@@ -5,6 +5,7 @@
 
 #include "connection/connection_state.h"
 #include "fpmodule.h"
+#include "platform/device_io.h"
 #include "tools/cli_commands.h"
 #include "tools/module_choice.h"
 
@@ -13,6 +14,24 @@ namespace fpm::cli {
 namespace {
 
 ModuleChoice g_choice;
+
+// The host's limit on one transfer, when it names one, and what to do when the image
+// does not fit it (USB 2.0 mass storage carries 120 KiB per request by default).
+void reportTransferLimit(std::int64_t imageBytes)
+{
+    const std::uint32_t limit = device::transferLimit(state().deviceHandle.load());
+    if (limit == 0) return;
+    std::printf("transfer  at most %u bytes per request\n", limit);
+    if (imageBytes <= limit) return;
+    const std::string path = narrow(state().devicePath);
+    const std::size_t start = path.find("#sg");
+    const std::string node = start == std::string::npos ? "sgN" : path.substr(start + 1, path.find('#', start + 1) - start - 1);
+    std::fprintf(stderr,
+                 "fpmodule: an image of %lld bytes does not fit; raise the limit (until the next replug) with\n"
+                 "  echo 1024 | sudo tee /sys/class/scsi_generic/%s/device/max_sectors\n"
+                 "or install packaging/udev/70-fpmodule.rules (see docs/linux.md)\n",
+                 static_cast<long long>(imageBytes), node.c_str());
+}
 
 int info()
 {
@@ -27,6 +46,7 @@ int info()
                          "docs/linux.md) or its firmware family is not accepted\n");
         } else {
             std::fprintf(stderr, "fpmodule: the module is open but its sensor baseline could not be read\n");
+            reportTransferLimit(state().imageByteCount());
         }
         DeviceDisConnection();
         return 1;
@@ -47,6 +67,7 @@ int info()
         std::printf("family    %c%c\n", version[9], version[10]);
         std::printf("image     %d x %d pixels, %d byte(s) per pixel\n", width, height, bytesPerPixel);
         std::printf("defects   %zu pixel(s)\n", state().defectPixels.size());
+        reportTransferLimit(static_cast<std::int64_t>(width) * height * bytesPerPixel);
     }
     DeviceDisConnection();
     return status;
