@@ -22,6 +22,7 @@ void reportTransferLimit(std::int64_t imageBytes)
     const std::uint32_t limit = device::transferLimit(state().deviceHandle.load());
     if (limit == 0) return;
     std::printf("transfer  at most %u bytes per request\n", limit);
+    std::fflush(stdout);  // before the advice on stderr
     if (imageBytes <= limit) return;
     const std::string path = narrow(state().devicePath);
     const std::size_t start = path.find("#sg");

@@ -58,10 +58,16 @@ struct Fake {
     int rootLogAttempts = 0;
 };
 
-// Never destroyed: the library's workers may call in while the process exits.
+// Never destroyed: the library's workers may call in while the process exits. A
+// program that never calls fake_sg_reset (a tool run under LD_PRELOAD) takes the root
+// from FAKE_SG_ROOT.
 Fake &fake()
 {
-    static Fake *instance = new Fake;
+    static Fake *instance = [] {
+        auto *f = new Fake;
+        if (const char *root = std::getenv("FAKE_SG_ROOT")) f->root = root;
+        return f;
+    }();
     return *instance;
 }
 
@@ -225,8 +231,18 @@ int openFaked(const char *path, int flags, mode_t mode)
     }
     const int fd = realOpen(redirect(path).c_str(), flags & ~O_NONBLOCK, mode);
     if (fd >= 0) {
-        std::lock_guard lock(fake().mutex);
-        fake().open[fd] = {name, flags};
+        Fake &f = fake();
+        std::lock_guard lock(f.mutex);
+        f.open[fd] = {name, flags};
+        // A node nobody attached is what its sysfs model says: the module, or a disk.
+        Node &node = f.nodes[name];
+        if (node.kind == 0) {
+            std::ifstream in(f.root + "/sys/class/scsi_generic/" + name + "/device/model");
+            std::string model;
+            std::getline(in, model);
+            node.kind = model.find("Finger Module") != std::string::npos ? FAKE_SG_MODULE : FAKE_SG_USB_DISK;
+            if (node.kind == FAKE_SG_MODULE) node.module = std::make_unique<fpm::sim::VirtualModule>();
+        }
     }
     return fd;
 }
