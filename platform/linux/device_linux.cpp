@@ -3,6 +3,7 @@
 // through them.
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 
