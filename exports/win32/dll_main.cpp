@@ -1,4 +1,4 @@
-// The DLL's unload. The state is never destroyed (a worker may outlive it at process
+// The DLL's unload (built into fpmodule.dll only). The state is never destroyed (a worker may outlive it at process
 // exit), so an unload by FreeLibrary gives back its large buffers here. No worker runs
 // then: each holds a reference on the DLL until its last instruction.
 #include <windows.h>
