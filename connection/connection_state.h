@@ -1,6 +1,6 @@
 // The one process-wide record of the library: the open module, the sensor geometry,
 // the two flags that a cancel uses, the background procedures, the baseline and
-// defect pixels, and the paths of the connection and of the diagnostic log.
+// defect pixels, and the connected interface's path. The log keeps its own paths.
 #pragma once
 
 #include <array>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fpmodule.h"
+#include "log/diagnostic_log.h"
 #include "platform/device_io.h"
 
 namespace fpm {
@@ -55,18 +56,13 @@ struct ConnectionState {
     std::atomic<std::uint8_t *> procedureImage{nullptr};  // the last image handed to the caller
     std::int32_t ledRetryCount = 0;
 
-    // Paths, each limited to kPathCapacity characters including the terminating zero.
-    std::u16string exeDirectory;
-    std::u16string logFolder;
-    std::array<std::u16string, 10> logFileNames;
-    std::u16string currentLogFile;
+    // The connected interface's path, at most kPathCapacity characters with its zero.
     std::u16string devicePath;
-    std::atomic<bool> logPathsPrepared{false};
 
     std::int32_t imageByteCount() const { return imageWidth * imageHeight * bytesPerPixel; }
 };
 
-inline constexpr std::size_t kPathCapacity = 256;
+using log::kPathCapacity;
 
 // The single instance. It is built at load with the initial values above: nothing is
 // opened, created or written until a caller asks for it.

@@ -2,13 +2,19 @@
 
 #include <cstring>
 
-#include "fpmodule.h"
+#include "card/device_control.h"
+#include "connection/connect.h"
+#include "connection/module_handle.h"
+#include "image/convert16to8.h"
+#include "transport/protocol_commands.h"
 
 namespace fpm::procedure {
 
 bool CaptureBuffers::querySize()
 {
-    if (QuerySizeEx(&width, &height, &bytesPerPixel) != 1) return false;
+    if (transport::querySize(connection::connectedHandle(), transport::SizeQueryKind::Plain, &width, &height,
+                             &bytesPerPixel) != kSuccess)
+        return false;
     raw.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * bytesPerPixel, 0);
     return true;
 }
@@ -21,7 +27,7 @@ Image CaptureBuffers::makeImage() const
 void CaptureBuffers::toEightBits(Image &image) const
 {
     if (bytesPerPixel == 2) {
-        Trans16To8Img(raw.data(), image.data(), width, height);
+        image::trans16To8(raw.data(), image.data(), width, height);
     } else {
         if (image.size() != 0) std::memcpy(image.data(), raw.data(), image.size());
     }
@@ -29,11 +35,12 @@ void CaptureBuffers::toEightBits(Image &image) const
 
 ResultByte connectForProcedure(std::int32_t *width, std::int32_t *height)
 {
-    if (CheckDeviceConnection() != kSuccess) return kFailure;
-    ChangeDevStatus(1);
+    if (connection::checkDeviceConnection() != kSuccess) return kFailure;
+    card::setDeviceStatus(1);
     std::int32_t w = 0, h = 0;
     std::uint8_t bytesPerPixel = 1;
-    const ResultByte sized = QuerySizeEx(&w, &h, &bytesPerPixel);
+    const ResultByte sized =
+        transport::querySize(connection::connectedHandle(), transport::SizeQueryKind::Plain, &w, &h, &bytesPerPixel);
     if (sized != kSuccess) return sized;
     if (width) *width = w;
     if (height) *height = h;

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include "connection/module_handle.h"
+#include "factory/test_commands.h"
 #include "image/image_read.h"
 #include "image/image_reads.h"
 #include "transport/exchange.h"
+#include "transport/little_endian.h"
 #include "transport/protocol_commands.h"
 
 namespace fpm::image {
@@ -23,7 +26,7 @@ constexpr std::int32_t kNoNeighbour = -5;
 std::uint32_t pixelAt(const std::uint8_t *image, std::size_t index, std::int32_t bytesPerPixel)
 {
     if (bytesPerPixel == 1) return image[index];
-    return image[2 * index] | (static_cast<std::uint32_t>(image[2 * index + 1]) << 8);
+    return transport::littleEndian(image + 2 * index, 2);
 }
 
 void setPixel(std::uint8_t *image, std::size_t index, std::int32_t bytesPerPixel, std::uint32_t value)
@@ -111,7 +114,7 @@ namespace {
 // were until a new baseline has been read.
 std::int32_t readBaselineAndList()
 {
-    const device::Handle handle = transport::connectedHandle();
+    const device::Handle handle = connection::connectedHandle();
     std::int32_t width = 0, height = 0;
     std::uint8_t depth = 0;
     if (transport::querySize(handle, transport::SizeQueryKind::Plain, &width, &height, &depth) != kSuccess)
@@ -134,10 +137,10 @@ std::int32_t readBaselineAndList()
 
 std::int32_t buildDefectPixelMap()
 {
-    EnterTestMode();  // a module already in test mode says so; the read decides
+    transport::runRow(factory::kEnterTestMode, connection::connectedHandle());  // a module already in test mode says so; the read decides
     const std::int32_t result = readBaselineAndList();
     // Also after a failure: the module must not stay in test mode.
-    ExitTestMode();
+    transport::runRow(factory::kExitTestMode, connection::connectedHandle());
     return result;
 }
 
@@ -149,7 +152,7 @@ std::int32_t repairDefectPixels(std::uint8_t *image)
     const std::int32_t imageWidth = s.imageWidth, imageHeight = s.imageHeight, imageDepth = s.bytesPerPixel;
     std::int32_t width = 0, height = 0;
     std::uint8_t depth = 0;
-    if (transport::querySize(transport::connectedHandle(), transport::SizeQueryKind::Plain, &width, &height,
+    if (transport::querySize(connection::connectedHandle(), transport::SizeQueryKind::Plain, &width, &height,
                              &depth) != kSuccess)
         return kQueryFailed;
     if (!image) return kNoImage;

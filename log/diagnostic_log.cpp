@@ -4,7 +4,6 @@
 #include <mutex>
 #include <string>
 
-#include "connection/connection_state.h"
 #include "platform/no_destroy.h"
 #include "platform/system.h"
 
@@ -26,13 +25,13 @@ std::mutex &currentFileMutex()
 std::u16string currentFile()
 {
     std::lock_guard lock(currentFileMutex());
-    return state().currentLogFile;
+    return paths().currentLogFile;
 }
 
 void setCurrentFile(const std::u16string &path)
 {
     std::lock_guard lock(currentFileMutex());
-    state().currentLogFile = path;
+    paths().currentLogFile = path;
 }
 
 std::u16string ascii(std::string_view text)
@@ -61,15 +60,22 @@ std::u16string formatLine(const sys::LocalTime &t, std::string_view message)
 
 }  // namespace
 
+// Never destroyed, as the lock above.
+Paths &paths()
+{
+    static NoDestroy<Paths> instance;
+    return *instance;
+}
+
 bool preparePaths()
 {
-    ConnectionState &s = state();
+    Paths &s = paths();
     std::u16string exe = sys::executablePath();
     std::size_t cut = exe.find_last_of(sys::pathSeparator());
     // Without the executable's folder the log would land in the root of the file system
     // (of the current drive on Windows): no log then, but the caller carries on.
     if (cut == std::u16string::npos) {
-        s.logPathsPrepared.store(false);
+        s.prepared.store(false);
         return true;
     }
     std::u16string folder = exe.substr(0, cut);
@@ -81,13 +87,13 @@ bool preparePaths()
     s.logFolder = logFolder;
     for (int i = 0; i < 10; ++i) s.logFileNames[i] = fileName(i);
     sys::createDirectory(s.logFolder);
-    s.logPathsPrepared.store(true);
+    s.prepared.store(true);
     return true;
 }
 
 std::u16string chooseFile()
 {
-    ConnectionState &s = state();
+    const Paths &s = paths();
     auto entries = sys::listDirectory(s.logFolder);
     if (!entries) return currentFile();
 
@@ -117,7 +123,7 @@ std::u16string chooseFile()
 void writeLine(std::string_view message, bool enabled)
 {
     if (!enabled) return;
-    if (!state().logPathsPrepared.load()) return;
+    if (!paths().prepared.load()) return;
     std::u16string file = chooseFile();
     setCurrentFile(file);
     if (file.empty()) return;

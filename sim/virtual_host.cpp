@@ -5,7 +5,7 @@
 
 #include "platform/no_destroy.h"
 #include "platform/system.h"
-#include "transport/pass_through_request.h"
+#include "platform/pass_through_request.h"
 
 namespace fpm::sim {
 

@@ -3,9 +3,8 @@
 #include <cstdio>
 #include <string>
 
-#include "connection/connection_state.h"
+#include "exports/tool_interface.h"
 #include "fpmodule.h"
-#include "platform/device_io.h"
 #include "tools/cli_commands.h"
 #include "tools/module_choice.h"
 
@@ -19,12 +18,12 @@ ModuleChoice g_choice;
 // does not fit it (USB 2.0 mass storage carries 120 KiB per request by default).
 void reportTransferLimit(std::int64_t imageBytes)
 {
-    const std::uint32_t limit = device::transferLimit(state().deviceHandle.load());
+    const std::uint32_t limit = tool::transferLimit();
     if (limit == 0) return;
     std::printf("transfer  at most %u bytes per request\n", limit);
     std::fflush(stdout);  // before the advice on stderr
     if (imageBytes <= limit) return;
-    const std::string path = narrow(state().devicePath);
+    const std::string path = narrow(tool::connectedPath());
     const std::size_t start = path.find("#sg");
     const std::string node = start == std::string::npos ? "sgN" : path.substr(start + 1, path.find('#', start + 1) - start - 1);
     std::fprintf(stderr,
@@ -38,7 +37,7 @@ int info()
 {
     prepareModules(g_choice);
     if (CheckDeviceConnection() != 1) {
-        const FPM_HANDLE left = state().deviceHandle.load();
+        const FPM_HANDLE left = tool::connectedHandle();
         if (!left) {
             std::fprintf(stderr, "fpmodule: no module connected: none present, or more than one\n");
         } else if (left == FPM_INVALID_HANDLE) {
@@ -47,7 +46,7 @@ int info()
                          "docs/linux.md) or its firmware family is not accepted\n");
         } else {
             std::fprintf(stderr, "fpmodule: the module is open but its sensor baseline could not be read\n");
-            reportTransferLimit(state().imageByteCount());
+            reportTransferLimit(tool::imageByteCount());
         }
         DeviceDisConnection();
         return 1;
@@ -63,11 +62,11 @@ int info()
         std::fprintf(stderr, "fpmodule: the module did not give its image size\n");
         status = 1;
     } else {
-        std::printf("module    %s\n", narrow(state().devicePath).c_str());
+        std::printf("module    %s\n", narrow(tool::connectedPath()).c_str());
         std::printf("firmware  %s\n", printable(version, sizeof version).c_str());
         std::printf("family    %c%c\n", version[9], version[10]);
         std::printf("image     %d x %d pixels, %d byte(s) per pixel\n", width, height, bytesPerPixel);
-        std::printf("defects   %zu pixel(s)\n", state().defectPixels.size());
+        std::printf("defects   %zu pixel(s)\n", tool::defectPixelCount());
         reportTransferLimit(static_cast<std::int64_t>(width) * height * bytesPerPixel);
     }
     DeviceDisConnection();

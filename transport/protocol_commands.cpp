@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "connection/connection_state.h"
+#include "connection/module_handle.h"
 #include "log/diagnostic_log.h"
 #include "platform/system.h"
 #include "transport/exchange.h"
@@ -82,17 +83,10 @@ ResultByte getFirmwareVersion(device::Handle handle, std::int32_t offset, std::i
 
 ResultByte cancelCommand()
 {
-    ConnectionState &s = state();
-    // Told before the request is seen: the verification's own cancel event must follow
-    // this one, and its worker reacts to the flag at once.
-    if (VerifyCallback callback = s.verifyCallback.load()) {
-        std::uint8_t event = kStatusCanceling;
-        callback(&event, nullptr, nullptr);
-    }
-    s.cancelRequested.store(1);
+    state().cancelRequested.store(1);
     sys::wakeSleepers();
     alignas(8) std::uint8_t reply[8];
-    return run(kCancel, connectedHandle(), VendorCommandBlock::make(kCmdCancel), reply).result;
+    return run(kCancel, connection::connectedHandle(), VendorCommandBlock::make(kCmdCancel), reply).result;
 }
 
 }  // namespace fpm::transport

@@ -29,6 +29,7 @@ ResultByte querySize(device::Handle handle, SizeQueryKind kind, std::int32_t *wi
 ResultByte initializeDevice(device::Handle handle);
 ResultByte getFirmwareVersion(device::Handle handle, std::int32_t offset, std::int32_t length,
                               std::uint8_t *buffer);
+// Sets the cancel request, wakes the sleeping waits and sends the cancel command.
 ResultByte cancelCommand();
 
 }  // namespace fpm::transport

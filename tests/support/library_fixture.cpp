@@ -19,8 +19,8 @@ void resetLibraryState()
     s.cancelRequested.store(0);
     s.commandInProgress.store(0);
     s.verifyCallback.store(nullptr);
-    s.logPathsPrepared.store(false);
-    s.currentLogFile.clear();
+    log::paths().prepared.store(false);
+    log::paths().currentLogFile.clear();
     s.conversionWorkingSize.store(0);
 }
 

@@ -1,0 +1,20 @@
+#include "exports/tool_interface.h"
+
+#include "connection/connection_state.h"
+#include "connection/module_handle.h"
+
+namespace fpm::tool {
+
+FPM_HANDLE connectedHandle() { return connection::connectedHandle(); }
+
+std::u16string connectedPath() { return state().devicePath; }
+
+std::size_t defectPixelCount() { return state().defectPixels.size(); }
+
+std::int64_t imageByteCount() { return state().imageByteCount(); }
+
+std::uint32_t transferLimit() { return device::transferLimit(connection::connectedHandle()); }
+
+void useHandle(FPM_HANDLE handle) { connection::replaceHandle(handle); }
+
+}  // namespace fpm::tool
