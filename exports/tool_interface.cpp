@@ -2,6 +2,8 @@
 
 #include "connection/connection_state.h"
 #include "connection/module_handle.h"
+#include "finger/procedure_worker.h"
+#include "log/diagnostic_log.h"
 
 namespace fpm::tool {
 
@@ -15,6 +17,9 @@ std::int64_t imageByteCount() { return state().imageByteCount(); }
 
 std::uint32_t transferLimit() { return device::transferLimit(connection::connectedHandle()); }
 
-void useHandle(FPM_HANDLE handle) { connection::replaceHandle(handle); }
+
+bool proceduresRunning() { return procedure::activeWorkers() != 0; }
+
+std::u16string logFolder() { return log::preparePaths() ? log::paths().logFolder : std::u16string(); }
 
 }  // namespace fpm::tool

@@ -1,5 +1,6 @@
 // What the fpmodule tool may see of the library beyond the public header: a few reads of
-// the connection for its messages, and a way to make a virtual module the connection.
+// the connection for its messages, whether a background procedure still runs, and where
+// the log goes.
 #pragma once
 
 #include <cstddef>
@@ -23,7 +24,13 @@ std::size_t defectPixelCount();
 std::int64_t imageByteCount();
 std::uint32_t transferLimit();
 
-// Makes `handle` the connection of the plain functions, closing the one held before.
-void useHandle(FPM_HANDLE handle);
+
+// Whether a worker of a background procedure is still running (it may outlive its final
+// callback by its LED wait).
+bool proceduresRunning();
+
+// The folder the diagnostic log writes to, prepared (and created) as a connect does;
+// empty when it cannot be prepared.
+std::u16string logFolder();
 
 }  // namespace fpm::tool

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libstb-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libstb-dev libpng-dev
   g++-mingw-w64-i686 gcc-mingw-w64-i686
   wine wine32
   doxygen

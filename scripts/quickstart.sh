@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything (the Linux library, the 32-bit Windows DLL, the fpmodule tool) and
-# runs the tool on the virtual module.
+# runs the tool's demo on the virtual module (other arguments run that command instead).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${FPM_BUILD_ROOT:-$root/build}
@@ -14,4 +14,5 @@ cmake -G Ninja -S "$root" -B "$out/win32" -DCMAKE_BUILD_TYPE=Release \
 cmake --build "$out/win32" -j "$(nproc)" --target fpmodule
 
 echo "built: $out/release/bin/libfpmodule.so and $out/win32/bin/fpmodule.dll"
-"$out/release/bin/fpmodule" "${@:-info}"
+if [ $# -eq 0 ]; then set -- demo; fi
+"$out/release/bin/fpmodule" "$@"

@@ -5,15 +5,35 @@
 #include <CLI/CLI.hpp>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace fpm::cli {
+
+// Exit codes of the tool.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;  // the module refused or failed, or no module answered
+constexpr int kExitUsage = 2;   // the command line was wrong
 
 using Action = std::function<int()>;
 
 // Registers a subcommand; `action` runs when it was parsed.
 void addCommand(CLI::App &app, const std::string &name, const std::string &description,
                 const std::function<void(CLI::App &)> &options, Action action);
+
+// Registers a subcommand whose options live in a fresh T for this run of the tool.
+template <typename T>
+void addCommandWith(CLI::App &app, const std::string &name, const std::string &description,
+                    void (*options)(CLI::App &, T &), int (*action)(T &))
+{
+    auto values = std::make_shared<T>();
+    addCommand(
+        app, name, description, [values, options](CLI::App &sub) { options(sub, *values); },
+        [values, action] { return action(*values); });
+}
+
+// Runs the tool on a command line, as main() does; returns the exit code.
+int runTool(int argc, const char *const *argv);
 
 // Text of a byte string up to its first zero, non-printable bytes as dots.
 std::string printable(const unsigned char *bytes, std::size_t size);
@@ -24,5 +44,8 @@ void addCaptureCommand(CLI::App &app);
 void addSelftestCommand(CLI::App &app);
 void addRegisterCommand(CLI::App &app);
 void addVendorCommand(CLI::App &app);
+void addJourneyCommands(CLI::App &app);
+void addDemoCommand(CLI::App &app);
+void addLogCommand(CLI::App &app);
 
 }  // namespace fpm::cli

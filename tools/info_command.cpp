@@ -6,13 +6,17 @@
 #include "exports/tool_interface.h"
 #include "fpmodule.h"
 #include "tools/cli_commands.h"
+#include "tools/json.h"
 #include "tools/module_choice.h"
 
 namespace fpm::cli {
 
 namespace {
 
-ModuleChoice g_choice;
+struct InfoOptions {
+    ModuleChoice module;
+    bool json = false;
+};
 
 // The host's limit on one transfer, when it names one, and what to do when the image
 // does not fit it (USB 2.0 mass storage carries 120 KiB per request by default).
@@ -23,7 +27,7 @@ void reportTransferLimit(std::int64_t imageBytes)
     std::printf("transfer  at most %u bytes per request\n", limit);
     std::fflush(stdout);  // before the advice on stderr
     if (imageBytes <= limit) return;
-    const std::string path = narrow(tool::connectedPath());
+    const std::string path = connectedPath();
     const std::size_t start = path.find("#sg");
     const std::string node = start == std::string::npos ? "sgN" : path.substr(start + 1, path.find('#', start + 1) - start - 1);
     std::fprintf(stderr,
@@ -33,52 +37,63 @@ void reportTransferLimit(std::int64_t imageBytes)
                  static_cast<long long>(imageBytes), node.c_str());
 }
 
-int info()
+int info(InfoOptions &o)
 {
-    prepareModules(g_choice);
-    if (CheckDeviceConnection() != 1) {
-        const FPM_HANDLE left = tool::connectedHandle();
-        if (!left) {
-            std::fprintf(stderr, "fpmodule: no module connected: none present, or more than one\n");
-        } else if (left == FPM_INVALID_HANDLE) {
-            std::fprintf(stderr,
-                         "fpmodule: a module was found but could not be opened (on Linux: permissions, see "
-                         "docs/linux.md) or its firmware family is not accepted\n");
-        } else {
-            std::fprintf(stderr, "fpmodule: the module is open but its sensor baseline could not be read\n");
-            reportTransferLimit(tool::imageByteCount());
-        }
-        DeviceDisConnection();
-        return 1;
+    prepareModules(o.module);
+    if (!connectModule(o.module)) {
+        reportTransferLimit(tool::imageByteCount());
+        return kExitFailed;
     }
-    int status = 0;
     unsigned char version[128] = {};
     int32_t width = 0, height = 0;
     unsigned char bytesPerPixel = 0;
+    int status = kExitOk;
     if (GetFirmwareVersion(0, 128, version) != 1) {
         std::fprintf(stderr, "fpmodule: the module did not give its firmware version\n");
-        status = 1;
+        status = kExitFailed;
     } else if (QuerySizeEx(&width, &height, &bytesPerPixel) != 1) {
         std::fprintf(stderr, "fpmodule: the module did not give its image size\n");
-        status = 1;
+        status = kExitFailed;
     } else {
-        std::printf("module    %s\n", narrow(tool::connectedPath()).c_str());
-        std::printf("firmware  %s\n", printable(version, sizeof version).c_str());
-        std::printf("family    %c%c\n", version[9], version[10]);
-        std::printf("image     %d x %d pixels, %d byte(s) per pixel\n", width, height, bytesPerPixel);
-        std::printf("defects   %zu pixel(s)\n", tool::defectPixelCount());
-        reportTransferLimit(static_cast<std::int64_t>(width) * height * bytesPerPixel);
+        const std::string firmware = printable(version, sizeof version);
+        const std::string family = printable(version + 9, 2);
+        if (o.json) {
+            std::printf("%s\n", JsonObject()
+                                    .add("virtual", !o.module.real)
+                                    .addText("module", connectedPath())
+                                    .addText("firmware", firmware)
+                                    .addText("family", family)
+                                    .add("width", static_cast<long long>(width))
+                                    .add("height", static_cast<long long>(height))
+                                    .add("bytesPerPixel", static_cast<long long>(bytesPerPixel))
+                                    .add("defectPixels", static_cast<long long>(defectPixelCount()))
+                                    .str()
+                                    .c_str());
+        } else {
+            std::printf("module    %s\n", connectedPath().c_str());
+            std::printf("firmware  %s\n", firmware.c_str());
+            std::printf("family    %s\n", family.c_str());
+            std::printf("image     %d x %d pixels, %d byte(s) per pixel\n", width, height, bytesPerPixel);
+            std::printf("defects   %zu pixel(s)\n", defectPixelCount());
+            reportTransferLimit(static_cast<std::int64_t>(width) * height * bytesPerPixel);
+        }
     }
     DeviceDisConnection();
     return status;
+}
+
+void options(CLI::App &command, InfoOptions &o)
+{
+    addModuleOption(command, o.module);
+    command.add_flag("--json", o.json, "Print the details as JSON");
 }
 
 }  // namespace
 
 void addInfoCommand(CLI::App &app)
 {
-    addCommand(app, "info", "Connect to the module and show its firmware, image size and defect pixels",
-               [](CLI::App &command) { addModuleOption(command, g_choice); }, info);
+    addCommandWith<InfoOptions>(app, "info", "Connect to the module and show its firmware, image size and defect pixels",
+                                options, info);
 }
 
 }  // namespace fpm::cli

@@ -3,49 +3,53 @@
 #include <string>
 #include <vector>
 
-#include "fpmodule.h"
 #include "tools/cli_commands.h"
+#include "tools/json.h"
 #include "tools/module_choice.h"
 
 namespace fpm::cli {
 
 namespace {
 
-ModuleChoice g_choice;
+struct ListOptions {
+    ModuleChoice module;
+    bool json = false;
+};
 
-// Interfaces examined, modules or not.
-constexpr int32_t kMaxInterfaces = 64;
-constexpr std::size_t kPathLength = 256;
-
-int list()
+int list(ListOptions &o)
 {
-    prepareModules(g_choice);
-    std::vector<std::u16string> buffers(kMaxInterfaces, std::u16string(kPathLength, u'\0'));
-    std::vector<FPM_WCHAR *> paths;
-    for (auto &b : buffers) paths.push_back(reinterpret_cast<FPM_WCHAR *>(b.data()));
-    int32_t found = 0;
-    const std::u16string vendor = u"wexa", product = u"finger_module";
-    FPM_RESULT result = ExtractDevicePath(reinterpret_cast<const FPM_WCHAR *>(vendor.c_str()),
-                                          reinterpret_cast<const FPM_WCHAR *>(product.c_str()), paths.data(),
-                                          kMaxInterfaces, &found);
-    if (result == 0) {
-        std::fprintf(stderr, "fpmodule: the host's device list is unavailable\n");
-        return 1;
+    prepareModules(o.module);
+    const auto found = listModules();
+    if (!found) {
+        std::fprintf(stderr, "%s\n", deviceListAdvice());
+        return kExitFailed;
     }
-    if (result != 1) {
+    const std::vector<std::string> &modules = *found;
+    if (o.json) {
+        std::vector<std::string> quoted;
+        for (const auto &m : modules) quoted.push_back(jsonString(m));
+        std::printf("%s\n", JsonObject().add("virtual", !o.module.real).add("modules", jsonArray(quoted)).str().c_str());
+    } else {
+        for (const auto &m : modules) std::printf("%s\n", m.c_str());
+    }
+    if (modules.empty()) {
         std::fprintf(stderr, "fpmodule: no module found\n");
-        return 1;
+        return kExitFailed;
     }
-    for (int32_t i = 0; i < found; ++i) std::printf("%s\n", narrow(buffers[i].c_str()).c_str());
-    return 0;
+    return kExitOk;
+}
+
+void options(CLI::App &command, ListOptions &o)
+{
+    addModuleOption(command, o.module);
+    command.add_flag("--json", o.json, "Print the paths as JSON");
 }
 
 }  // namespace
 
 void addListCommand(CLI::App &app)
 {
-    addCommand(app, "list", "Show the device paths of the modules present",
-               [](CLI::App &command) { addModuleOption(command, g_choice); }, list);
+    addCommandWith<ListOptions>(app, "list", "Show the device paths of the modules present", options, list);
 }
 
 }  // namespace fpm::cli

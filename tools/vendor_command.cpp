@@ -6,25 +6,29 @@
 
 #include "fpmodule.h"
 #include "tools/cli_commands.h"
+#include "tools/json.h"
 #include "tools/module_choice.h"
 
 namespace fpm::cli {
 
 namespace {
 
-struct VendorArguments {
+struct VendorOptions {
     std::string confirm;
-    ModuleChoice choice;
-} args;
+    ModuleChoice module;
+    bool json = false;
+};
 
-void printBytes(const char *label, const unsigned char *bytes, std::size_t size)
+std::string hexBytes(const unsigned char *bytes, std::size_t size, std::size_t perLine, const char *indent)
 {
-    std::printf("%-20s", label);
+    std::string text;
+    char byte[4];
     for (std::size_t i = 0; i < size; ++i) {
-        if (i && i % 16 == 0) std::printf("\n%-20s", "");
-        std::printf(" %02X", bytes[i]);
+        if (i && perLine && i % perLine == 0) text += std::string("\n") + indent;
+        std::snprintf(byte, sizeof byte, "%s%02X", i && !(perLine && i % perLine == 0) ? " " : "", bytes[i]);
+        text += byte;
     }
-    std::printf("\n");
+    return text;
 }
 
 bool parseCode(const std::string &text, std::uint16_t &code)
@@ -44,18 +48,18 @@ int failed(const char *what, int result)
 {
     std::fprintf(stderr, "fpmodule: %s failed (result %d)\n", what, result);
     DeviceDisConnection();
-    return 1;
+    return kExitFailed;
 }
 
-int vendor()
+int vendor(VendorOptions &o)
 {
     std::uint16_t code = 0;
-    if (!args.confirm.empty() && !parseCode(args.confirm, code)) {
+    if (!o.confirm.empty() && !parseCode(o.confirm, code)) {
         std::fprintf(stderr, "fpmodule: the vendor code must be 16 bits (0 to 65535 or 0x0000 to 0xFFFF)\n");
-        return 2;
+        return kExitUsage;
     }
-    prepareModules(args.choice);
-    if (CheckDeviceConnection() != 1) return failed("connecting to the module", 2);
+    prepareModules(o.module);
+    if (!connectModule(o.module)) return kExitFailed;
 
     std::uint16_t shortCode = 0;
     unsigned char longCode[8] = {};
@@ -64,31 +68,43 @@ int vendor()
     if (FPM_RESULT r = VendorCodeOperationEx(0x80, longCode); r != 1) return failed("reading the long code", r);
     if (FPM_RESULT r = ProductInfoOperation(0, sizeof info, info); r != 1)
         return failed("reading the product information", r);
-    std::printf("%-20s0x%04X\n", "short vendor code", shortCode);
-    printBytes("long vendor code", longCode, sizeof longCode);
-    printBytes("product information", info, sizeof info);
-
-    int status = 0;
-    if (!args.confirm.empty()) {
-        const bool accepted = ConfirmSecureVendorCode(code) == 1;
-        std::printf("secure handshake with 0x%04X: %s\n", code, accepted ? "accepted" : "refused");
-        status = accepted ? 0 : 1;
-    }
+    const bool confirming = !o.confirm.empty();
+    const bool accepted = confirming && ConfirmSecureVendorCode(code) == 1;
     DeviceDisConnection();
-    return status;
+
+    char shortText[8];
+    std::snprintf(shortText, sizeof shortText, "0x%04X", shortCode);
+    if (o.json) {
+        JsonObject out;
+        out.add("virtual", !o.module.real)
+            .addText("shortCode", shortText)
+            .addText("longCode", hexBytes(longCode, sizeof longCode, 0, ""))
+            .addText("productInformation", hexBytes(info, sizeof info, 0, ""));
+        if (confirming) out.add("handshakeAccepted", accepted);
+        std::printf("%s\n", out.str().c_str());
+    } else {
+        const char *indent = "                     ";
+        std::printf("%-20s %s\n", "short vendor code", shortText);
+        std::printf("%-20s %s\n", "long vendor code", hexBytes(longCode, sizeof longCode, 16, indent).c_str());
+        std::printf("%-20s %s\n", "product information", hexBytes(info, sizeof info, 16, indent).c_str());
+        if (confirming) std::printf("secure handshake with 0x%04X: %s\n", code, accepted ? "accepted" : "refused");
+    }
+    return !confirming || accepted ? kExitOk : kExitFailed;
+}
+
+void options(CLI::App &sub, VendorOptions &o)
+{
+    sub.add_option("--confirm", o.confirm, "Run the secure handshake with this short vendor code");
+    sub.add_flag("--json", o.json, "Print the codes as JSON");
+    addModuleOption(sub, o.module);
 }
 
 }  // namespace
 
 void addVendorCommand(CLI::App &app)
 {
-    addCommand(
-        app, "vendor", "Show the vendor codes and product information; prove a vendor code",
-        [](CLI::App &sub) {
-            sub.add_option("--confirm", args.confirm, "Run the secure handshake with this short vendor code");
-            addModuleOption(sub, args.choice);
-        },
-        vendor);
+    addCommandWith<VendorOptions>(app, "vendor", "Show the vendor codes and product information; prove a vendor code",
+                                  options, vendor);
 }
 
 }  // namespace fpm::cli
