@@ -40,10 +40,7 @@ void reportTransferLimit(std::int64_t imageBytes)
 int info(InfoOptions &o)
 {
     prepareModules(o.module);
-    if (!connectModule(o.module)) {
-        reportTransferLimit(tool::imageByteCount());
-        return kExitFailed;
-    }
+    if (!connectModule(o.module)) return kExitFailed;
     unsigned char version[128] = {};
     int32_t width = 0, height = 0;
     unsigned char bytesPerPixel = 0;
