@@ -1,5 +1,6 @@
 #include "image/convert16to8.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <new>
@@ -19,9 +20,11 @@ namespace {
 // system and takes page faults on the next call. One set is kept for the process.
 struct Workspace {
     Plane image;
-    Plane scratch;
+    Plane filtered;
     Mask mask;
-    ValueCounts counts;
+    FilterBuffers rows;
+    // All 0 between conversions: each one clears only the entries it used.
+    ValueCounts counts = ValueCounts(kTableSize, 0);
     ValueTable table;
 };
 
@@ -61,23 +64,21 @@ void convert16To8(const std::uint8_t *input, std::uint8_t *output, int width, in
 {
     std::unique_ptr<Workspace> work = workspaces().take();
     Plane &image = work->image;
-    Plane &scratch = work->scratch;
+    Plane &filtered = work->filtered;
     Mask &mask = work->mask;
     image.reshape(width, height);
-    scratch.reshape(width, height);
+    filtered.reshape(width, height);
 
     loadSamples(input, image);
     const std::uint16_t threshold = blockThreshold(image);
     foregroundMask(columnSpans(image, threshold), rowSpans(image, threshold), mask);
-    flattenRows(image, mask, scratch);
-    smooth(scratch, image);
-    sharpen(image, scratch);
-    clearBackground(scratch, mask);
-    countForegroundValues(scratch, mask, work->counts);
-    stretchTable(stretchRange(work->counts), work->table);
+    const Filtered found = filterImage(image, mask, filtered, work->counts.data(), work->rows);
+    const CountsView counts(work->counts.data(), found.entries);
+    stretchTable(stretchRange(counts), found.entries, work->table);
     invertTable(work->table);
-    equaliseTable(work->table, work->counts);
-    applyTable(scratch, mask, work->table, output);
+    equaliseTable(work->table, counts);
+    applyTable(filtered, mask, work->table, output);
+    std::fill_n(work->counts.begin(), found.entries, 0u);
 
     workspaces().giveBack(std::move(work));
 }

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace fpm::image::convert {
@@ -65,38 +66,71 @@ std::vector<Span> rowSpans(const Plane &image, std::uint16_t threshold);
 // A pixel is foreground when its column's span or its row's span covers it.
 void foregroundMask(const std::vector<Span> &columns, const std::vector<Span> &rows, Mask &mask);
 
-// 5. Evens out the row-to-row offset of the sensor: foreground pixels get the difference
-//    between the mean of five neighbouring row means and their own row's mean.
-void flattenRows(const Plane &in, const Mask &mask, Plane &out);
+// 5 to 8 run as one rolling pass (filterImage): each row is flattened, smoothed and
+// sharpened as soon as the rows it needs are ready, in a few row buffers instead of
+// whole-image passes. The row functions below are its parts. Rows handed to the smoothing
+// and the sharpening are padded: element -1 and element `width` hold copies of the
+// row's first and last value (the replicated edges).
 
-// 6. 3 x 3 mean, edges replicated.
-void smooth(const Plane &in, Plane &out);
-// sum / 9, truncated, for any sum of nine 16-bit values. The float nearest 1/9 lies just
-// above it, so the product never falls below the quotient and, for sums this small,
-// never reaches the next one; it runs four to a vector where an integer division does not.
-inline std::uint16_t ninth(std::int32_t sum)
-{
-    return static_cast<std::uint16_t>(static_cast<std::int32_t>(static_cast<float>(sum) * (1.0f / 9.0f)));
-}
+// 5. Evens out the row-to-row offset of the sensor: each row's correction is the mean of
+//    five neighbouring row means minus its own row's mean.
+std::vector<std::int32_t> rowCorrections(const Plane &image);
+//    Foreground pixels get their row's correction (0 where the result is negative, the
+//    low 16 bits where it is too large); background pixels keep their value.
+void flattenRow(const std::uint16_t *in, const std::uint8_t *mask, int width, std::int32_t correction,
+                std::uint16_t *out);
 
-// 7. Centre against its eight neighbours (9c - S, 0 where not positive), edges replicated.
-void sharpen(const Plane &in, Plane &out);
+// Working rows of the two filters (kept by the caller: no per-thread state, which a DLL
+// unloaded before its callers' threads end could not free safely).
+struct RowScratch {
+    std::vector<std::uint16_t> byteSums;
+    std::vector<std::uint32_t> columnSums;
+};
 
-// 8. Background pixels become 0.
-void clearBackground(Plane &image, const Mask &mask);
+// 6. 3 x 3 mean (integer division by 9, truncated) of three padded rows.
+void smoothRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below, int width,
+               std::uint16_t *out, RowScratch &scratch);
+
+// 7, 8. Centre against its eight neighbours (9c - S, 0 where not positive, low 16 bits)
+//    for foreground pixels; background pixels become 0.
+void sharpenRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below,
+                const std::uint8_t *mask, int width, std::uint16_t *out, RowScratch &scratch);
 
 // 9 to 12. From here on every step maps a pixel's value through a function of that value
 // alone (given the foreground's histogram). The three functions are composed into one
-// table over the values a pixel can hold and applied to the image once; the histograms
-// they need come from one count of the foreground's values.
+// table over the values present in the foreground and applied to the image once; the
+// histograms they need come from one count of the foreground's values, taken by the
+// rolling pass as it writes them.
 
 // Values from 16383 up share the last entry: the stretch sends all of them to 255.
 inline constexpr int kTableSize = 16384;
 inline std::size_t tableIndex(std::uint16_t value) { return value < kTableSize - 1 ? value : kTableSize - 1; }
 
-// How many foreground pixels hold each value (kTableSize entries).
+// How many foreground pixels hold each value, indexed by tableIndex: a table with one
+// entry more than the largest index present.
 using ValueCounts = std::vector<std::uint32_t>;
-void countForegroundValues(const Plane &image, const Mask &mask, ValueCounts &counts);
+using CountsView = std::span<const std::uint32_t>;
+
+// Adds the foreground pixels of one row to `counts` (kTableSize entries).
+void countRow(const std::uint16_t *values, const std::uint8_t *mask, int width, std::uint32_t *counts);
+
+// What the rolling pass found.
+struct Filtered {
+    std::size_t entries = 1;  // tableIndex of the largest foreground value, plus 1
+};
+
+// Row buffers and corrections of the rolling pass, kept between calls.
+struct FilterBuffers {
+    std::vector<std::uint16_t> flat[3];
+    std::vector<std::uint16_t> smooth[3];
+    std::vector<std::int32_t> corrections;
+    RowScratch scratch;
+};
+
+// 5 to 8, and the count of the foreground's values: `out` (same size as `in`) receives
+// the sharpened image with its background cleared, and `counts` (kTableSize entries, all 0
+// on entry) the count of its foreground values.
+Filtered filterImage(const Plane &in, const Mask &mask, Plane &out, std::uint32_t *counts, FilterBuffers &buffers);
 
 // 9. Contrast stretch between the 2% tails of the 4096-bin histogram of the foreground
 //    values above 0 (bin = value / 4, the last bin also takes everything above it).
@@ -104,21 +138,24 @@ struct StretchRange {
     std::uint16_t low = 0;
     std::uint16_t high = 0;  // high <= low: everything becomes 0
 };
-StretchRange stretchRange(const ValueCounts &counts);
+StretchRange stretchRange(CountsView counts);
 
-// The 8-bit value each pixel value becomes (kTableSize entries, see tableIndex).
+// The 8-bit value each pixel value becomes, for the first `entries` values (index with
+// tableIndex).
 using ValueTable = std::vector<std::uint8_t>;
-void stretchTable(StretchRange range, ValueTable &table);
+void stretchTable(StretchRange range, std::size_t entries, ValueTable &table);
 
 // 10. Ridges dark, background white.
 void invertTable(ValueTable &table);
 
-// 11. Equalises the histogram of the foreground's values as the table leaves them.
-//     Without foreground the table stays as it is.
-void equaliseTable(ValueTable &table, const ValueCounts &counts);
+// 11. Equalises the histogram of the foreground's values as the table leaves them
+//     (`counts` has as many entries as the table). Without foreground the table stays as
+//     it is.
+void equaliseTable(ValueTable &table, CountsView counts);
 
 // 12. The output bytes: the table's value for foreground pixels, 255 for the background
 //     (the stretch keeps its 0, the inversion makes it 255, the equalisation leaves it).
+//     Every foreground value of `image` must have an entry in the table.
 void applyTable(const Plane &image, const Mask &mask, const ValueTable &table, std::uint8_t *out);
 
 }  // namespace fpm::image::convert

@@ -129,6 +129,16 @@ TEST(ConvertSpans, MaskIsTheUnionOfCoveringSpans)
     EXPECT_EQ(mask, expected);
 }
 
+// Row flattening of a whole image, row by row as the rolling pass does it.
+Plane flattened(const Plane &in, const Mask &mask)
+{
+    Plane out(in.width, in.height);
+    const std::vector<std::int32_t> corrections = rowCorrections(in);
+    for (int y = 0; y < in.height; ++y)
+        flattenRow(in.row(y), mask.data() + static_cast<std::size_t>(y) * in.width, in.width, corrections[y], out.row(y));
+    return out;
+}
+
 TEST(ConvertFlatten, ForegroundMovesToTheMeanOfFiveRowMeans)
 {
     // Row means 10, 20, 30, 40, 50, 61. Five-row means: rows 0..4 (30) for rows 0 to 2,
@@ -141,18 +151,17 @@ TEST(ConvertFlatten, ForegroundMovesToTheMeanOfFiveRowMeans)
         {50, 50, 50},
         {100, 78, 5},
     });
+    EXPECT_EQ(rowCorrections(in), (std::vector<std::int32_t>{20, 10, 0, 0, -10, -21}));
     Mask mask(18, 1);
     mask[0] = 0;  // background keeps its value
-    Plane out(3, 6);
-    flattenRows(in, mask, out);
-    EXPECT_EQ(rowsOf(out), rowsOf(planeOf({
-                               {10, 30, 30},
-                               {30, 30, 30},
-                               {30, 30, 30},
-                               {40, 40, 40},
-                               {40, 40, 40},
-                               {79, 57, 0},  // 5 - 21 is negative: 0
-                           })));
+    EXPECT_EQ(rowsOf(flattened(in, mask)), rowsOf(planeOf({
+                                               {10, 30, 30},
+                                               {30, 30, 30},
+                                               {30, 30, 30},
+                                               {40, 40, 40},
+                                               {40, 40, 40},
+                                               {79, 57, 0},  // 5 - 21 is negative: 0
+                                           })));
 }
 
 TEST(ConvertFlatten, KeepsTheLow16BitsOfALargeResult)
@@ -166,59 +175,85 @@ TEST(ConvertFlatten, KeepsTheLow16BitsOfALargeResult)
         {30000, 30000, 30000},
         {30000, 30000, 30000},
     });
-    Plane out(3, 5);
-    flattenRows(in, Mask(15, 1), out);
+    const Plane out = flattened(in, Mask(15, 1));
     EXPECT_EQ(out.at(0, 0), 6523);
     EXPECT_EQ(out.at(1, 0), 6524);
     EXPECT_EQ(out.at(2, 4), 28369);
 }
 
+// A row as the filters take it: one replicated value on each side.
+struct PaddedRow {
+    std::vector<std::uint16_t> v;
+    explicit PaddedRow(std::vector<std::uint16_t> row) : v(std::move(row))
+    {
+        v.insert(v.begin(), v.front());
+        v.push_back(v.back());
+    }
+    const std::uint16_t *data() const { return v.data() + 1; }
+};
+
 TEST(ConvertFilters, SmoothingReplicatesTheEdgesAndTruncates)
 {
     // A lone 91 in the corner is counted four times by itself, twice by its edge
     // neighbours and once by the diagonal one.
-    const Plane in = planeOf({{91, 0, 0}, {0, 0, 0}, {0, 0, 0}});
-    Plane out(3, 3);
-    smooth(in, out);
-    EXPECT_EQ(rowsOf(out), rowsOf(planeOf({{40, 20, 0}, {20, 10, 0}, {0, 0, 0}})));
+    const PaddedRow top({91, 0, 0}), zeros({0, 0, 0});
+    std::vector<std::uint16_t> out(3);
+    RowScratch scratch;
+    smoothRow(top.data(), top.data(), zeros.data(), 3, out.data(), scratch);  // the top row replicated above
+    EXPECT_EQ(out, (std::vector<std::uint16_t>{40, 20, 0}));
+    smoothRow(top.data(), zeros.data(), zeros.data(), 3, out.data(), scratch);
+    EXPECT_EQ(out, (std::vector<std::uint16_t>{20, 10, 0}));
+    // The largest sum of nine values divides exactly; one below it truncates.
+    const PaddedRow full({65535, 65535, 65535}), almost({65535, 65534, 65535});
+    smoothRow(full.data(), full.data(), full.data(), 3, out.data(), scratch);
+    EXPECT_EQ(out, (std::vector<std::uint16_t>{65535, 65535, 65535}));
+    smoothRow(full.data(), almost.data(), full.data(), 3, out.data(), scratch);
+    EXPECT_EQ(out, (std::vector<std::uint16_t>{65534, 65534, 65534}));
 }
 
-TEST(ConvertFilters, SharpeningClampsAtZeroAndKeepsTheLow16Bits)
+TEST(ConvertFilters, SharpeningClampsAtZeroKeepsTheLow16BitsAndClearsTheBackground)
 {
-    const Plane corner = planeOf({{90, 0, 0}, {0, 0, 0}, {0, 0, 0}});
-    Plane out(3, 3);
-    sharpen(corner, out);
+    const PaddedRow corner({90, 0, 0}), zeros({0, 0, 0});
+    const std::uint8_t all[3] = {1, 1, 1};
+    std::vector<std::uint16_t> out(3, 7);
+    RowScratch scratch;
     // Corner: 9 * 90 minus its replicated neighbours (three more copies of itself).
-    EXPECT_EQ(rowsOf(out), rowsOf(planeOf({{540, 0, 0}, {0, 0, 0}, {0, 0, 0}})));
+    sharpenRow(corner.data(), corner.data(), zeros.data(), all, 3, out.data(), scratch);
+    EXPECT_EQ(out, (std::vector<std::uint16_t>{540, 0, 0}));
 
-    const Plane peak = planeOf({{0, 0, 0}, {0, 65535, 0}, {0, 0, 0}});
-    sharpen(peak, out);
-    EXPECT_EQ(out.at(1, 1), (9 * 65535) & 0xFFFF);
-    EXPECT_EQ(out.at(0, 0), 0);
+    const PaddedRow peak({0, 65535, 0});
+    sharpenRow(zeros.data(), peak.data(), zeros.data(), all, 3, out.data(), scratch);
+    EXPECT_EQ(out, (std::vector<std::uint16_t>{0, (9 * 65535) & 0xFFFF, 0}));
+
+    const std::uint8_t middleOut[3] = {1, 0, 1};
+    sharpenRow(corner.data(), corner.data(), zeros.data(), middleOut, 3, out.data(), scratch);
+    sharpenRow(zeros.data(), peak.data(), zeros.data(), middleOut, 3, out.data(), scratch);
+    EXPECT_EQ(out, (std::vector<std::uint16_t>{0, 0, 0}));
 }
 
 ValueCounts countsOf(const Plane &p, const Mask &mask)
 {
-    ValueCounts counts;
-    countForegroundValues(p, mask, counts);
+    ValueCounts counts(kTableSize, 0);
+    for (int y = 0; y < p.height; ++y)
+        countRow(p.row(y), mask.data() + static_cast<std::size_t>(y) * p.width, p.width, counts.data());
     return counts;
 }
 
-ValueTable stretched(StretchRange range)
+ValueTable stretched(StretchRange range, std::size_t entries = kTableSize)
 {
     ValueTable table;
-    stretchTable(range, table);
+    stretchTable(range, entries, table);
     return table;
 }
 
 TEST(ConvertStretch, CountsForegroundValuesWithTheTopSharingOneEntry)
 {
-    const Plane p = planeOf({{0, 0, 5, 5, 16382, 16383, 65535, 7}});
-    const ValueCounts counts = countsOf(p, Mask{1, 0, 1, 1, 1, 1, 1, 0});
-    ASSERT_EQ(counts.size(), static_cast<std::size_t>(kTableSize));
-    EXPECT_EQ(counts[0], 1u);
+    const Plane p = planeOf({{0, 0, 5, 5, 16382, 16383, 65535, 7}, {5, 9, 9, 0, 0, 0, 0, 9}});
+    const ValueCounts counts = countsOf(p, Mask{1, 0, 1, 1, 1, 1, 1, 0, 0, 1, 0, 1, 0, 1, 0, 1});
+    EXPECT_EQ(counts[0], 3u);
     EXPECT_EQ(counts[5], 2u);
     EXPECT_EQ(counts[7], 0u);
+    EXPECT_EQ(counts[9], 2u);
     EXPECT_EQ(counts[16382], 1u);
     EXPECT_EQ(counts[16383], 2u);
 }
@@ -281,9 +316,24 @@ TEST(ConvertStretch, TableMatchesPlainDivisionForEveryRange)
     }
 }
 
-TEST(ConvertStretch, NinthIsExactForEverySumOfNineSamples)
+TEST(ConvertStretch, TablesSizedToTheValuesPresentAgreeWithFullOnes)
 {
-    for (std::int32_t sum = 0; sum <= 9 * 65535; ++sum) ASSERT_EQ(ninth(sum), sum / 9) << sum;
+    // Counts and tables cut after the largest value present give the same range and the
+    // same entries as full-size ones, whether the cut falls below, inside or above the
+    // stretched range.
+    ValueCounts counts(kTableSize, 0);
+    counts[0] = 5;
+    for (std::size_t v = 40; v < 900; v += 7) counts[v] = 3;
+    counts[2000] = 1;
+    const StretchRange range = stretchRange(counts);
+    ASSERT_LT(range.low, range.high);
+    const StretchRange cut = stretchRange(CountsView(counts.data(), 2001));
+    EXPECT_EQ(cut.low, range.low);
+    EXPECT_EQ(cut.high, range.high);
+    const ValueTable full = stretched(range);
+    for (std::size_t entries : {std::size_t{1}, std::size_t{30}, std::size_t{500}, std::size_t{2001}}) {
+        EXPECT_EQ(stretched(range, entries), ValueTable(full.begin(), full.begin() + static_cast<long>(entries)));
+    }
 }
 
 TEST(ConvertEqualise, MapsForegroundThroughTheCumulativeHistogramAndKeepsBackgroundWhite)
