@@ -3,6 +3,9 @@
 # -DLIBRARY=<file> -DDEF=<fpmodule.def> -DTOOL=<nm or objdump> -DKIND=<elf|pe>
 include(${CMAKE_CURRENT_LIST_DIR}/ExportList.cmake)
 fpm_export_names(${DEF} expected)
+if(KIND STREQUAL "elf")
+  list(APPEND expected ${FPM_LINUX_ONLY_EXPORTS})
+endif()
 list(SORT expected)
 
 if(KIND STREQUAL "elf")

@@ -1,5 +1,8 @@
 # The export names live once, in the module-definition file of the DLL; the Linux
-# version script is made from it so that both libraries export the same names.
+# version script is made from it so that both libraries export the same names, plus the
+# few that only Linux needs (Windows callers close a handle with CloseHandle).
+set(FPM_LINUX_ONLY_EXPORTS CloseObtainedHandle)
+
 function(fpm_export_names def_file out_var)
   file(STRINGS ${def_file} lines)
   set(names "")
@@ -19,6 +22,7 @@ endfunction()
 # this major version finds them again under the same node in a later minor release.
 function(fpm_version_script node def_file map_file)
   fpm_export_names(${def_file} names)
+  list(APPEND names ${FPM_LINUX_ONLY_EXPORTS})
   set(body "${node} {\n  global:\n")
   foreach(name IN LISTS names)
     string(APPEND body "    ${name};\n")

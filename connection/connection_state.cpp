@@ -1,12 +1,14 @@
 #include "connection/connection_state.h"
 
+#include "platform/no_destroy.h"
+
 namespace fpm {
 
-namespace {
-// Never destroyed: a worker thread of the library may still use it while the process exits.
-ConnectionState &g_state = *new ConnectionState;
+// Never destroyed: a worker may still poll while the process exits.
+ConnectionState &state()
+{
+    static NoDestroy<ConnectionState> instance;
+    return *instance;
 }
-
-ConnectionState &state() { return g_state; }
 
 }  // namespace fpm

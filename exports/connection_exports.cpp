@@ -91,3 +91,13 @@ FPM_EXPORT FPM_RESULT FPM_CALL ObtainHandleFromPath(FPM_HANDLE *handle, const FP
     *handle = opened;
     return fpm::kSuccess;
 }
+
+#ifndef _WIN32
+FPM_EXPORT FPM_RESULT FPM_CALL CloseObtainedHandle(FPM_HANDLE handle)
+{
+    // The connection's own handle is closed by CloseDevice or DeviceDisConnection only:
+    // closed here, its descriptor number could come back as another file.
+    if (!isOpen(handle) || handle == connectedHandle()) return fpm::kFailure;
+    return fpm::device::close(handle) ? fpm::kSuccess : fpm::kFailure;
+}
+#endif

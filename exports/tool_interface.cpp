@@ -13,6 +13,11 @@ std::u16string connectedPath() { return state().devicePath; }
 
 std::size_t defectPixelCount() { return state().defectPixels.size(); }
 
+std::int64_t imageByteCount() { return state().imageByteCount(); }
+
+std::uint32_t transferLimit() { return device::transferLimit(connection::connectedHandle()); }
+
+
 bool proceduresRunning() { return procedure::activeWorkers() != 0; }
 
 std::u16string logFolder() { return log::preparePaths() ? log::paths().logFolder : std::u16string(); }

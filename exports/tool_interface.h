@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "fpmodule.h"
@@ -17,6 +18,12 @@ FPM_HANDLE connectedHandle();
 std::u16string connectedPath();
 
 std::size_t defectPixelCount();
+
+// The image size of the connected geometry in bytes (0 before a size query), and the
+// largest data phase the host carries on the connection's handle (0: no known limit).
+std::int64_t imageByteCount();
+std::uint32_t transferLimit();
+
 
 // Whether a worker of a background procedure is still running (it may outlive its final
 // callback by its LED wait).

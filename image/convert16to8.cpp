@@ -7,6 +7,7 @@
 
 #include "connection/connection_state.h"
 #include "image/convert_steps.h"
+#include "platform/no_destroy.h"
 
 namespace fpm::image {
 
@@ -50,13 +51,18 @@ private:
     std::atomic<Workspace *> spare_{nullptr};
 };
 
-WorkspaceCache g_workspaces;
+// Never destroyed: a worker may convert while the process exits.
+WorkspaceCache &workspaces()
+{
+    static NoDestroy<WorkspaceCache> cache;
+    return *cache;
+}
 
 }  // namespace
 
 void convert16To8(const std::uint8_t *input, std::uint8_t *output, int width, int height)
 {
-    std::unique_ptr<Workspace> work = g_workspaces.take();
+    std::unique_ptr<Workspace> work = workspaces().take();
     Plane &image = work->image;
     Plane &filtered = work->filtered;
     Mask &mask = work->mask;
@@ -74,7 +80,7 @@ void convert16To8(const std::uint8_t *input, std::uint8_t *output, int width, in
     applyTable(filtered, mask, work->table, output);
     std::fill_n(work->counts.begin(), found.entries, 0u);
 
-    g_workspaces.giveBack(std::move(work));
+    workspaces().giveBack(std::move(work));
 }
 
 namespace {

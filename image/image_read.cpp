@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "connection/connection_state.h"
 #include "log/diagnostic_log.h"
@@ -38,6 +39,15 @@ std::int64_t currentImageBytes()
 
 ReadOutcome readImage(const ImageRead &read, device::Handle handle, std::uint8_t *buffer, std::int64_t byteCount)
 {
+    // A host that carries less than the image in one request (USB 2.0 mass storage:
+    // 120 KiB) fails the data phase after the module has prepared the image: refuse
+    // before anything is sent, and say why in the log.
+    if (const std::uint32_t limit = device::transferLimit(handle); limit != 0 && byteCount > limit) {
+        const char *prefix = read.phaseLogPrefix ? read.phaseLogPrefix : read.dataLogPrefix ? read.dataLogPrefix : "ImageRead";
+        log::writeFailure(prefix, "image of " + std::to_string(byteCount) + " bytes over the host's transfer limit of " +
+                                      std::to_string(limit) + " bytes");
+        return {ReadEnding::RequestFailed, {kFailure, {transport::Ending::TransferFailed, 0}}};
+    }
     WorkingBuffer work(byteCount);
     auto block = transport::VendorCommandBlock::make(read.code, {kCmdFlag, read.parameter});
     transport::CommandOutcome request{kSuccess, {transport::Ending::Replied, transport::kStatusOk}};

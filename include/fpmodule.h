@@ -671,9 +671,18 @@ FPM_RESULT FPM_CALL DeviceDisConnection(void);
 FPM_RESULT FPM_CALL ExtractDevicePath(const FPM_WCHAR *vendor, const FPM_WCHAR *product, FPM_WCHAR **paths,
                                       int32_t maxCount, int32_t *foundCount);
 /** Opens a path (from ExtractDevicePath) for the WithHandle functions. The caller owns
- * the handle and closes it (CloseHandle on Windows); the connection is not touched.
+ * the handle and closes it (CloseHandle on Windows, CloseObtainedHandle on Linux); the
+ * connection is not touched. On Linux an interface path must still name the same unit:
+ * after a replug has given its node to another device, the open is refused.
  * 1 opened, 2 failed (*handle untouched). */
 FPM_RESULT FPM_CALL ObtainHandleFromPath(FPM_HANDLE *handle, const FPM_WCHAR *path);
+#ifndef _WIN32
+/** Linux only (Windows callers use CloseHandle): closes a handle from
+ * ObtainHandleFromPath. 1 closed; 2 when the handle is not one the library opened and
+ * still holds open (null, FPM_INVALID_HANDLE, already closed). Closing the handle of the
+ * process-wide connection is refused too: CloseDevice and DeviceDisConnection close it. */
+FPM_RESULT FPM_CALL CloseObtainedHandle(FPM_HANDLE handle);
+#endif
 /** @} */
 
 /** @defgroup deletion Deleting enrolled fingers

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "log/log_location.h"
+#include "platform/no_destroy.h"
 #include "platform/system.h"
 
 namespace fpm::log {
@@ -12,21 +13,24 @@ namespace fpm::log {
 namespace {
 
 // Workers and callers may log at the same moment; only the remembered file name needs
-// a hand-off between them, the files themselves are opened exclusively. Both are never
-// destroyed: a worker thread of the library may still log while the process exits.
-std::mutex &g_currentFileMutex = *new std::mutex;
-Paths &g_paths = *new Paths;
+// a hand-off between them, the files themselves are opened exclusively. Never destroyed,
+// as a worker may log while the process exits.
+std::mutex &currentFileMutex()
+{
+    static NoDestroy<std::mutex> mutex;
+    return *mutex;
+}
 
 std::u16string currentFile()
 {
-    std::lock_guard lock(g_currentFileMutex);
-    return g_paths.currentLogFile;
+    std::lock_guard lock(currentFileMutex());
+    return paths().currentLogFile;
 }
 
 void setCurrentFile(const std::u16string &path)
 {
-    std::lock_guard lock(g_currentFileMutex);
-    g_paths.currentLogFile = path;
+    std::lock_guard lock(currentFileMutex());
+    paths().currentLogFile = path;
 }
 
 std::u16string ascii(std::string_view text)
@@ -55,16 +59,29 @@ std::u16string formatLine(const sys::LocalTime &t, std::string_view message)
 
 }  // namespace
 
-Paths &paths() { return g_paths; }
+// Never destroyed, as the lock above.
+Paths &paths()
+{
+    static NoDestroy<Paths> instance;
+    return *instance;
+}
 
 bool preparePaths()
 {
-    Paths &s = g_paths;
+    Paths &s = paths();
     std::u16string exe = sys::executablePath();
     if (exe.size() >= kPathCapacity) return false;
     std::size_t cut = exe.find_last_of(sys::pathSeparator());
     std::u16string folder = cut == std::u16string::npos ? std::u16string() : exe.substr(0, cut);
-    std::u16string logFolder = chooseLogFolder(currentSurroundings(folder), sys::makeWritableDirectory);
+    const LogSurroundings where = currentSurroundings(folder);
+    // Without the executable's folder, and with no folder named, the log would land in the
+    // root of the file system (of the current drive on Windows): no log then, but the
+    // caller carries on.
+    if (cut == std::u16string::npos && !where.logDir) {
+        s.prepared.store(false);
+        return true;
+    }
+    std::u16string logFolder = chooseLogFolder(where, sys::makeWritableDirectory);
     // Every log path (folder, separator, "SmartCard_Log[n].txt") must fit its buffer.
     if (join(logFolder, fileName(0)).size() >= kPathCapacity) return false;
 
@@ -77,7 +94,7 @@ bool preparePaths()
 
 std::u16string chooseFile()
 {
-    const Paths &s = g_paths;
+    const Paths &s = paths();
     auto entries = sys::listDirectory(s.logFolder);
     if (!entries) return currentFile();
 
@@ -107,7 +124,7 @@ std::u16string chooseFile()
 void writeLine(std::string_view message, bool enabled)
 {
     if (!enabled) return;
-    if (!g_paths.prepared.load()) return;
+    if (!paths().prepared.load()) return;
     std::u16string file = chooseFile();
     setCurrentFile(file);
     if (file.empty()) return;

@@ -34,7 +34,9 @@ inline constexpr std::size_t kMaxMessageLength = 228;
 
 // Fills the executable folder, the log folder and the ten file names and creates the
 // folder with its missing parents. False (and nothing prepared) when the executable's
-// folder is too long to hold the log paths.
+// folder is too long to hold the log paths. When no folder can be found (no log folder
+// set and the executable's path unknown) nothing is prepared, no line is written, and
+// the result is true: the caller goes on without a log.
 bool preparePaths();
 
 // Writes one line when the paths have been prepared; failures drop the line.

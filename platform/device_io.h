@@ -31,6 +31,10 @@ Handle open(const std::u16string &path);
 // Closes a handle; false when the close failed (null, invalid or unknown handle).
 bool close(Handle handle);
 
+// The largest data phase, in bytes, that the host carries in one request on this
+// handle, as found when it was opened; 0 when the host names no limit.
+std::uint32_t transferLimit(Handle handle);
+
 // Carries the request (input and output buffer, 80 bytes in the 32-bit build) and its
 // data phase to the handle. True when the host reported success.
 bool passThrough(Handle handle, transport::PassThroughRequest &request);

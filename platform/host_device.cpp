@@ -9,6 +9,8 @@ Handle open(const std::u16string &path) { return host::open(path); }
 
 bool close(Handle handle) { return host::close(handle); }
 
+std::uint32_t transferLimit(Handle handle) { return host::transferLimit(handle); }
+
 bool passThrough(Handle handle, transport::PassThroughRequest &request)
 {
     return host::passThrough(handle, request);

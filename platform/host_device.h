@@ -11,6 +11,7 @@ namespace fpm::device::host {
 bool enumerateInterfaces(const InterfaceVisitor &visit);
 Handle open(const std::u16string &path);
 bool close(Handle handle);
+std::uint32_t transferLimit(Handle handle);
 bool passThrough(Handle handle, transport::PassThroughRequest &request);
 
 }  // namespace fpm::device::host

@@ -27,6 +27,11 @@ Handle open(const std::u16string &path)
 
 bool close(Handle handle) { return real() ? host::close(handle) : sim::VirtualHost::instance().closeHandle(handle); }
 
+std::uint32_t transferLimit(Handle handle)
+{
+    return real() ? host::transferLimit(handle) : sim::VirtualHost::instance().transferLimit();
+}
+
 bool passThrough(Handle handle, transport::PassThroughRequest &request)
 {
     return real() ? host::passThrough(handle, request) : sim::VirtualHost::instance().passThrough(handle, &request);

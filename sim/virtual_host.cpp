@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/no_destroy.h"
 #include "platform/system.h"
 #include "platform/pass_through_request.h"
 
@@ -10,9 +11,9 @@ namespace fpm::sim {
 
 VirtualHost &VirtualHost::instance()
 {
-    // Never destroyed: a worker thread of the library may still use it while the process exits.
-    static VirtualHost &host = *new VirtualHost;
-    return host;
+    // Never destroyed, like the library's own state: workers may outlive main.
+    static NoDestroy<VirtualHost> host;
+    return *host;
 }
 
 void VirtualHost::reset()
@@ -22,6 +23,7 @@ void VirtualHost::reset()
     open_.clear();
     requests_.clear();
     listUnavailable_ = false;
+    transferLimit_.store(0);
 }
 
 VirtualModule &VirtualHost::addModule(const std::u16string &path)
@@ -125,6 +127,8 @@ bool VirtualHost::passThrough(device::Handle handle, void *requestRecord)
 {
     auto &request = *static_cast<transport::PassThroughRequest *>(requestRecord);
     const auto &sptd = request.sptd;
+    const std::uint32_t limit = transferLimit_.load();
+    if (limit != 0 && sptd.DataTransferLength > limit) return false;
     ReceivedRequest received;
     received.timeMs = sys::nowMs();
     received.handle = handle;

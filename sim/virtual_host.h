@@ -39,6 +39,10 @@ public:
     void useHostDevices(bool use) { hostDevices_.store(use); }
     bool usesHostDevices() const { return hostDevices_.load(); }
     void refuseOpen(const std::u16string &path, bool refuse = true);
+    // The largest data phase the host carries (0: no limit); a longer request fails
+    // before any disk sees it, as a USB 2.0 mass-storage host does.
+    void setTransferLimit(std::uint32_t bytes) { transferLimit_.store(bytes); }
+    std::uint32_t transferLimit() const { return transferLimit_.load(); }
 
     // Opens a disk as the library would (for the demo and the handle tests).
     device::Handle open(const std::u16string &path);
@@ -71,6 +75,7 @@ private:
     std::vector<ReceivedRequest> requests_;
     bool listUnavailable_ = false;
     std::atomic<bool> hostDevices_{false};
+    std::atomic<std::uint32_t> transferLimit_{0};
     std::uintptr_t nextHandle_ = 0x1000;
 };
 

@@ -35,7 +35,7 @@ std::vector<CancellableCall> cancellableCalls()
         {"DoEnrollRequest", 0x10, [] { return int(DoEnrollRequest(1)); }},
         {"CheckEnrollStatus", 0x11, [] { return int(CheckEnrollStatus()); }},
         {"DoIdentifyRequest", 0x35, [] { return int(DoIdentifyRequest(&finger)); }},
-        {"DoIdentifyRequestEx", 0x23, [] { return int(DoIdentifyRequestEx(image, &finger)); }},
+        {"DoIdentifyRequestEx", 0x23, [] { return int(DoIdentifyRequestEx(&finger, image)); }},
     };
 }
 

@@ -435,5 +435,27 @@ TEST_F(ConnectionTest, DisconnectClosesWhateverIsHeld)
     EXPECT_TRUE(host().requestsWithCode(0x3E).empty());  // nothing sent to the module
 }
 
+#ifndef _WIN32
+// Linux callers close what ObtainHandleFromPath gave them; the connection's own handle
+// is not theirs to close, and stays usable.
+TEST_F(ConnectionTest, CloseObtainedHandleClosesOnlyObtainedHandles)
+{
+    host().addModule();
+    ASSERT_EQ(CheckDeviceConnection(), 1);
+    FPM_HANDLE obtained = nullptr;
+    ASSERT_EQ(ObtainHandleFromPath(&obtained, reinterpret_cast<const FPM_WCHAR *>(sim::kModulePath.c_str())), 1);
+    EXPECT_EQ(host().openHandleCount(), 2u);
+
+    EXPECT_EQ(CloseObtainedHandle(connected()), 2);
+    EXPECT_EQ(CloseObtainedHandle(obtained), 1);
+    EXPECT_EQ(CloseObtainedHandle(obtained), 2);
+    EXPECT_EQ(CloseObtainedHandle(nullptr), 2);
+    EXPECT_EQ(CloseObtainedHandle(FPM_INVALID_HANDLE), 2);
+    EXPECT_EQ(host().openHandleCount(), 1u);
+    std::int32_t w = 0, h = 0;
+    EXPECT_EQ(QuerySize(&w, &h), 1);
+}
+#endif
+
 }  // namespace
 }  // namespace fpm::test

@@ -344,3 +344,44 @@ TEST_F(DllTest, DeletionCardAndProcedureFunctionsWithoutAModule)
 }
 
 }  // namespace
+
+namespace {
+
+// A worker holds the DLL: a FreeLibrary while it runs leaves the code in place, and the
+// DLL goes once the worker has ended.
+HANDLE g_releaseWorker = nullptr;
+std::atomic<int> g_workerReported{-1};
+void __cdecl blockingResultCallback(unsigned char *result)
+{
+    g_workerReported = *result;
+    WaitForSingleObject(g_releaseWorker, 10000);
+}
+
+TEST(DllUnload, ARunningWorkerKeepsTheDllLoadedUntilItEnds)
+{
+    ASSERT_EQ(GetModuleHandleW(L"fpmodule.dll"), nullptr) << "the DLL is still loaded from an earlier test";
+    HMODULE dll = LoadLibraryW(L"fpmodule.dll");
+    ASSERT_NE(dll, nullptr);
+    using Start = Result(__cdecl *)(std::int32_t, void(__cdecl *)(unsigned char *));
+    auto start = reinterpret_cast<Start>(reinterpret_cast<void *>(
+        GetProcAddress(dll, "BeginDeleteEnrolledByFingerIdProcedure")));
+    g_releaseWorker = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_workerReported = -1;
+    start(3, blockingResultCallback);
+    for (int i = 0; i < 500 && g_workerReported.load() < 0; ++i) Sleep(10);
+    ASSERT_EQ(g_workerReported.load(), 2);
+
+    // The worker is inside the callback, called from the DLL's code.
+    FreeLibrary(dll);
+    EXPECT_NE(GetModuleHandleW(L"fpmodule.dll"), nullptr);
+    SetEvent(g_releaseWorker);
+    bool unloaded = false;
+    for (int i = 0; i < 500 && !unloaded; ++i) {
+        unloaded = GetModuleHandleW(L"fpmodule.dll") == nullptr;
+        if (!unloaded) Sleep(10);
+    }
+    EXPECT_TRUE(unloaded);
+    CloseHandle(g_releaseWorker);
+}
+
+}  // namespace

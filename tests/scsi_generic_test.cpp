@@ -48,19 +48,20 @@ protected:
     }
 };
 
-TEST_F(FakeSysfs, DisksAndCdromsGetWindowsStylePathsInNodeOrder)
+TEST_F(FakeSysfs, CdromUnitsGetWindowsStylePathsInNodeOrder)
 {
     node("sg10", "5", "WEXA    ", "Finger Module   ", "1.00");
-    node("sg0", "0", "ATA     ", "Samsung SSD 860 ", "1B6Q");
-    node("sg2", "3", "WEXA    ", "Finger Module   ", "1.00");   // processor: not a disk
-    node("sg3", "", "WEXA    ", "Finger Module   ", "1.00");    // no type: skipped
+    node("sg0", "0", "ATA     ", "Samsung SSD 860 ", "1B6Q");   // the host's disk
+    node("sg9", "0", "WEXA    ", "Finger Module   ", "1.00");   // the module's disk unit
+    node("sg2", "3", "WEXA    ", "Finger Module   ", "1.00");   // processor
+    node("sg3", "", "WEXA    ", "Finger Module   ", "1.00");    // no type
+    node("sg4", "5x", "WEXA    ", "Finger Module   ", "1.00");  // not a number
     node("sgx", "5", "WEXA    ", "Finger Module   ", "1.00");   // not a node name
-    node("sg1", "5", "Wexa#&/x", "CD,ROM  ", "  2 ");
+    node("sg1", " 5 ", "Wexa#&/x", "CD,ROM  ", "  2 ");
 
     auto paths = sg::interfacePaths(root);
     ASSERT_TRUE(paths);
     const std::vector<std::u16string> expected{
-        u"\\\\?\\usbstor#disk&ven_ata&prod_samsung_ssd_860&rev_1b6q#sg0" + kGuid,
         u"\\\\?\\usbstor#cdrom&ven_wexa___x&prod_cd_rom&rev_2#sg1" + kGuid,
         u"\\\\?\\usbstor#cdrom&ven_wexa&prod_finger_module&rev_1.00#sg10" + kGuid,
     };
@@ -70,8 +71,21 @@ TEST_F(FakeSysfs, DisksAndCdromsGetWindowsStylePathsInNodeOrder)
     int matches = 0;
     for (const auto &p : *paths) matches += connection::matches(connection::modulePatterns(), p);
     EXPECT_EQ(matches, 1);
-    EXPECT_EQ(sg::nodeName(expected[2]), "sg10");
+    EXPECT_EQ(sg::nodeName(expected[1]), "sg10");
     EXPECT_EQ(sg::nodeName(u"/dev/sg3"), "sg3");
+}
+
+TEST_F(FakeSysfs, TheTransferLimitComesFromTheQueueOrTheUnit)
+{
+    node("sg1", "5", "WEXA", "Finger Module", "1.00");
+    EXPECT_EQ(sg::transferLimit(root / "sg1"), 0u);  // neither shown: no known limit
+    std::ofstream(root / "sg1/device/max_sectors") << "240\n";
+    EXPECT_EQ(sg::transferLimit(root / "sg1"), 240u * 512);
+    fs::create_directories(root / "sg1/device/block/sr0/queue");
+    std::ofstream(root / "sg1/device/block/sr0/queue/max_hw_sectors_kb") << "512\n";
+    EXPECT_EQ(sg::transferLimit(root / "sg1"), 512u * 1024);
+    std::ofstream(root / "sg1/device/block/sr0/queue/max_hw_sectors_kb") << "lots\n";
+    EXPECT_EQ(sg::transferLimit(root / "sg1"), 240u * 512);
 }
 
 TEST_F(FakeSysfs, AMissingClassFolderMeansNoDeviceList)
@@ -141,6 +155,16 @@ TEST(ScsiGeneric, TheSgIoRequestCarriesTheRecord)
     io = sg::sgIoRequest(request);
     EXPECT_EQ(io.dxfer_direction, SG_DXFER_NONE);
     EXPECT_EQ(io.timeout, UINT_MAX);  // the longest wait the driver can hold
+
+    // No data phase, no data pointer, whatever buffer the caller passed: the driver
+    // refuses SG_DXFER_NONE with one.
+    for (auto direction : {transport::Direction::FromModule, transport::Direction::ToModule}) {
+        transport::fillRequest(request, block, direction, buffer, 0, 3);
+        io = sg::sgIoRequest(request);
+        EXPECT_EQ(io.dxfer_direction, SG_DXFER_NONE);
+        EXPECT_EQ(io.dxfer_len, 0u);
+        EXPECT_EQ(io.dxferp, nullptr);
+    }
 }
 
 TEST(ScsiGeneric, HostAndDriverErrorsFailTheTransferButScsiStatusDoesNot)

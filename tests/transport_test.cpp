@@ -57,6 +57,36 @@ TEST_F(TransportTest, EachTransferSendsTheRecordByteForByte)
     for (const auto &r : requests) EXPECT_EQ(r.handle, connected());
 }
 
+// Adapters with an alignment mask refuse a data buffer off their boundary: a caller's
+// byte array at any address reaches the host 8-byte aligned, with the same bytes.
+TEST_F(TransportTest, AnUnalignedBufferReachesTheHostAligned)
+{
+    sim::VirtualModule &module = connectModule();
+    module.answerAlways(0x55, sim::ScriptedReply::bytes({9, 8, 7}));
+    const std::uint8_t block[16] = {0xE0, 0x55};
+    alignas(8) std::uint8_t storage[16];
+    std::memset(storage, 0xEE, sizeof storage);
+    for (std::size_t offset = 1; offset < 8; ++offset) {
+        std::uint8_t *buffer = storage + offset;
+        std::memset(storage, 0xEE, sizeof storage);
+        EXPECT_EQ(RecvDataTransaction(block, buffer, 5, 3), 1);
+        // The module's three bytes arrive; the two it did not send keep their value.
+        EXPECT_EQ((std::vector<std::uint8_t>(buffer, buffer + 5)), (std::vector<std::uint8_t>{9, 8, 7, 0xEE, 0xEE}));
+        EXPECT_EQ(storage[offset - 1], 0xEE);
+        buffer[0] = 1, buffer[1] = 2, buffer[2] = 3;
+        EXPECT_EQ(SendDataTransactionWithHandle(connected(), block, buffer, 3, 3), 1);
+    }
+    module.script(0x55, sim::ScriptedReply::failure());
+    std::memset(storage, 0xEE, sizeof storage);
+    EXPECT_EQ(RecvDataTransaction(block, storage + 3, 5, 3), 2);
+    for (std::uint8_t b : storage) EXPECT_EQ(b, 0xEE);
+
+    auto requests = host().requests();
+    ASSERT_EQ(requests.size(), 15u);
+    for (const auto &r : requests) EXPECT_EQ(r.bufferAddress % 8, 0u);
+    EXPECT_EQ(requests[1].dataOut, (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
 TEST_F(TransportTest, LengthAndTimeoutPassThroughWithoutBounds)
 {
     connectModule();

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "exports/tool_interface.h"
 #include "fpmodule.h"
 #include "tools/cli_commands.h"
 #include "tools/json.h"
@@ -16,6 +17,25 @@ struct InfoOptions {
     ModuleChoice module;
     bool json = false;
 };
+
+// The host's limit on one transfer, when it names one, and what to do when the image
+// does not fit it (USB 2.0 mass storage carries 120 KiB per request by default).
+void reportTransferLimit(std::int64_t imageBytes)
+{
+    const std::uint32_t limit = tool::transferLimit();
+    if (limit == 0) return;
+    std::printf("transfer  at most %u bytes per request\n", limit);
+    std::fflush(stdout);  // before the advice on stderr
+    if (imageBytes <= limit) return;
+    const std::string path = connectedPath();
+    const std::size_t start = path.find("#sg");
+    const std::string node = start == std::string::npos ? "sgN" : path.substr(start + 1, path.find('#', start + 1) - start - 1);
+    std::fprintf(stderr,
+                 "fpmodule: an image of %lld bytes does not fit; raise the limit (until the next replug) with\n"
+                 "  echo 1024 | sudo tee /sys/class/scsi_generic/%s/device/max_sectors\n"
+                 "or install packaging/udev/70-fpmodule.rules (see docs/linux.md)\n",
+                 static_cast<long long>(imageBytes), node.c_str());
+}
 
 int info(InfoOptions &o)
 {
@@ -52,6 +72,7 @@ int info(InfoOptions &o)
             std::printf("family    %s\n", family.c_str());
             std::printf("image     %d x %d pixels, %d byte(s) per pixel\n", width, height, bytesPerPixel);
             std::printf("defects   %zu pixel(s)\n", defectPixelCount());
+            reportTransferLimit(static_cast<std::int64_t>(width) * height * bytesPerPixel);
         }
     }
     DeviceDisConnection();

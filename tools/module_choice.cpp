@@ -30,6 +30,8 @@ void explainConnectFailure(const ModuleChoice &choice, FirmwareCheck check)
     // A failed connect leaves the handle null (no single module), invalid (not opened or
     // rejected) or open (the baseline read failed).
     const FPM_HANDLE left = tool::connectedHandle();
+    const std::uint32_t limit = tool::transferLimit();  // read while the handle is open
+    const std::int64_t imageBytes = tool::imageByteCount();
     DeviceDisConnection();
     const char *permissions = choice.real ? " (on Linux: permissions on its /dev/sg node, see docs/linux.md)" : "";
     switch (modulesPresent()) {
@@ -45,7 +47,15 @@ void explainConnectFailure(const ModuleChoice &choice, FirmwareCheck check)
         break;
     case Presence::One:
         if (left && left != FPM_INVALID_HANDLE)
+        {
             std::fprintf(stderr, "fpmodule: the module was opened but its sensor baseline could not be read\n");
+            if (limit != 0 && imageBytes > limit)
+                std::fprintf(stderr,
+                             "fpmodule: its image of %lld bytes is over the host's transfer limit of %u bytes per "
+                             "request; raise it with echo 1024 | sudo tee /sys/class/scsi_generic/sgN/device/max_sectors "
+                             "or the udev rule (see docs/linux.md)\n",
+                             static_cast<long long>(imageBytes), limit);
+        }
         else if (check == FirmwareCheck::None)
             std::fprintf(stderr, "fpmodule: the module could not be opened%s\n", permissions);
         else

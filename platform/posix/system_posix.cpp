@@ -13,6 +13,7 @@
 #include <ctime>
 #include <mutex>
 
+#include "platform/no_destroy.h"
 #include "platform/system.h"
 #include "platform/system_backend.h"
 
@@ -20,9 +21,18 @@ namespace fpm::sys {
 
 namespace {
 
-// Never destroyed: a worker thread of the library may still use it while the process exits.
-std::mutex &g_wakeMutex = *new std::mutex;
-std::condition_variable &g_wake = *new std::condition_variable;
+// The wake-up of sleeping workers. Never destroyed: a worker may still sleep on it
+// while the process exits.
+struct Wake {
+    std::mutex mutex;
+    std::condition_variable condition;
+};
+
+Wake &wake()
+{
+    static NoDestroy<Wake> instance;
+    return *instance;
+}
 const auto g_processStart = std::chrono::steady_clock::now();
 
 std::string utf8(const std::u16string &text)
@@ -88,19 +98,21 @@ std::uint64_t nowMs()
 
 bool sleepUntil(std::uint64_t deadlineMs, const std::atomic<std::uint8_t> *cancel)
 {
-    std::unique_lock lock(g_wakeMutex);
+    Wake &w = wake();
+    std::unique_lock lock(w.mutex);
     for (;;) {
         if (cancel && cancel->load()) return false;
         std::uint64_t now = nowMs();
         if (now >= deadlineMs) return true;
-        g_wake.wait_for(lock, std::chrono::milliseconds(deadlineMs - now));
+        w.condition.wait_for(lock, std::chrono::milliseconds(deadlineMs - now));
     }
 }
 
 void wakeSleepers()
 {
-    { std::lock_guard lock(g_wakeMutex); }
-    g_wake.notify_all();
+    Wake &w = wake();
+    { std::lock_guard lock(w.mutex); }
+    w.condition.notify_all();
 }
 
 }  // namespace backend

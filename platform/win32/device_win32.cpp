@@ -1,5 +1,10 @@
 // The host's devices on Windows: SetupAPI lists the module's interface class,
 // CreateFileW opens one and DeviceIoControl carries the pass-through request.
+#ifdef _WIN64
+// The pass-through record (its Length, DataBuffer and SenseInfoOffset) and the SetupAPI
+// record sizes are those of 32-bit Windows; a 64-bit build would send every request wrong.
+#error "fpmodule builds only as a 32-bit Windows DLL"
+#endif
 #include <windows.h>
 #include <setupapi.h>
 
@@ -90,6 +95,9 @@ Handle open(const std::u16string &path)
 }
 
 bool close(Handle handle) { return CloseHandle(handle) != 0; }
+
+// The storage stack splits or refuses large requests itself and names no limit up front.
+std::uint32_t transferLimit(Handle) { return 0; }
 
 bool passThrough(Handle handle, transport::PassThroughRequest &request)
 {

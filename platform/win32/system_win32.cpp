@@ -72,6 +72,7 @@ namespace {
 struct WorkerStart {
     WorkerEntry entry;
     void *argument;
+    HMODULE module;  // the reference this worker holds on the module its code lives in
 };
 
 DWORD WINAPI runWorker(LPVOID p)
@@ -79,15 +80,25 @@ DWORD WINAPI runWorker(LPVOID p)
     WorkerStart start = *static_cast<WorkerStart *>(p);
     delete static_cast<WorkerStart *>(p);
     start.entry(start.argument);
-    return 0;
+    // The reference goes back only once no code of the module runs on this thread:
+    // FreeLibrary may have been called meanwhile, and this may unload it.
+    FreeLibraryAndExitThread(start.module, 0);
 }
 }  // namespace
 
 void *startWorker(WorkerEntry entry, void *argument)
 {
-    auto *start = new WorkerStart{entry, argument};
+    // Taken before the thread exists, so that the caller's FreeLibrary cannot unmap the
+    // code between the start and the worker's first instruction.
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&runWorker), &module))
+        return nullptr;
+    auto *start = new WorkerStart{entry, argument, module};
     HANDLE thread = CreateThread(nullptr, 0, runWorker, start, 0, nullptr);
-    if (!thread) delete start;
+    if (!thread) {
+        delete start;
+        FreeLibrary(module);
+    }
     return thread;
 }
 
