@@ -184,6 +184,8 @@ Handle open(const std::u16string &path)
 
 bool close(Handle handle) { return sim::VirtualHost::instance().closeHandle(handle); }
 
+std::uint32_t transferLimit(Handle) { return sim::VirtualHost::instance().transferLimit(); }
+
 bool passThrough(Handle handle, transport::PassThroughRequest &request)
 {
     std::lock_guard lock(dropIn().mutex);
