@@ -15,7 +15,7 @@ inline constexpr std::uint8_t kStatusFlag = 1;  // status or data phase
 
 // Largest image the library's geometry can describe: a size query stores at most twice
 // 255 in each direction, at two bytes per pixel.
-inline constexpr std::int64_t kMaxImageBytes = 510 * 510 * 2;
+inline constexpr std::int64_t kMaxImageBytes = transport::kMaxDataBytes;
 
 struct ImageRead {
     std::uint8_t code;
