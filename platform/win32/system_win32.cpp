@@ -106,6 +106,8 @@ std::u16string executablePath()
 
 char16_t pathSeparator() { return u'\\'; }
 
+namespace backend {
+
 void createDirectory(const std::u16string &path) { CreateDirectoryW(wide(path), nullptr); }
 
 std::optional<std::vector<DirectoryEntry>> listDirectory(const std::u16string &folder)
@@ -142,6 +144,8 @@ bool appendExclusive(const std::u16string &path, const std::string &bytes)
     CloseHandle(file);
     return ok && written == bytes.size();
 }
+
+}  // namespace backend
 
 std::string toAnsi(const std::u16string &text)
 {
