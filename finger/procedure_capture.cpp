@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "fpmodule.h"
+#include "image/convert16to8.h"
 
 namespace fpm::procedure {
 
@@ -18,13 +19,11 @@ Image CaptureBuffers::makeImage() const
     return Image(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
 }
 
-void CaptureBuffers::toEightBits(Image &image) const
+bool CaptureBuffers::toEightBits(Image &image) const
 {
-    if (bytesPerPixel == 2) {
-        Trans16To8Img(raw.data(), image.data(), width, height);
-    } else {
-        if (image.size() != 0) std::memcpy(image.data(), raw.data(), image.size());
-    }
+    if (bytesPerPixel == 2) return image::convertCapture(raw.data(), image.data(), width, height);
+    if (image.size() != 0) std::memcpy(image.data(), raw.data(), image.size());
+    return true;
 }
 
 ResultByte connectForProcedure(std::int32_t *width, std::int32_t *height)

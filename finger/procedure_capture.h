@@ -21,7 +21,8 @@ struct CaptureBuffers {
     // A zeroed 8-bit image of width x height bytes.
     Image makeImage() const;
     // Turns `raw` into `image`: 16-bit captures through the conversion, 8-bit ones copied.
-    void toEightBits(Image &image) const;
+    // False when the conversion cannot take the capture: the image is not shown then.
+    [[nodiscard]] bool toEightBits(Image &image) const;
 };
 
 // The connect step of the one-call starts: connect, switch the device on (its result is
