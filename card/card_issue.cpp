@@ -1,6 +1,8 @@
 #include "card/card_issue.h"
 
+#include "connection/connect.h"
 #include "connection/connection_state.h"
+#include "connection/module_handle.h"
 #include "finger/delete_fingers.h"
 #include "finger/procedure_worker.h"
 #include "transport/exchange.h"
@@ -22,7 +24,7 @@ ResultByte checkCardIssued(unsigned char *issued)
 {
     if (!issued) return kFailure;
     std::uint8_t value = 0;
-    const ResultByte result = transport::runRow(kCheckCardIssued, transport::connectedHandle(), {}, {&value});
+    const ResultByte result = transport::runRow(kCheckCardIssued, connection::connectedHandle(), {}, {&value});
     if (result == kSuccess) *issued = value == 1 ? 1 : 0;
     return result;
 }
@@ -32,12 +34,12 @@ namespace {
 void issueCardProcedure(procedure::Run &run)
 {
     const ResultCallback callback = state().issueCardCallback;
-    std::uint8_t result = IssueCard();
+    std::uint8_t result = transport::runRow(kIssueCard, connection::connectedHandle());
     // Still running during the callback: a start call from inside it is refused.
     if (callback) callback(&result);
     run.release();
     // The issued card leaves the station: the module is switched off and closed.
-    CloseDevice();
+    connection::closeDevice();
 }
 
 }  // namespace

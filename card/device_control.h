@@ -21,4 +21,8 @@ extern const transport::CommandRow kSetDevStatus;
 extern const transport::CommandRow kSwitchToBoot;
 extern const transport::CommandRow kRfConnection;
 
+// The LED state and the device status, as the exports and the library's own steps send them.
+ResultByte setLeds(device::Handle handle, std::int32_t ledState);
+ResultByte setDeviceStatus(std::int32_t deviceStatus);  // on the connected module
+
 }  // namespace fpm::card

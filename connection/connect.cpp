@@ -3,11 +3,13 @@
 #include <array>
 #include <string_view>
 
+#include "card/device_control.h"
 #include "connection/connection_state.h"
 #include "connection/device_search.h"
 #include "connection/module_handle.h"
 #include "image/defect_pixels.h"
 #include "log/diagnostic_log.h"
+#include "transport/little_endian.h"
 #include "transport/protocol_commands.h"
 #include "vendor/data_blocks.h"
 
@@ -43,7 +45,7 @@ bool vendorCodeAccepted(device::Handle handle, const ConnectRequest &request)
     std::array<std::uint8_t, vendor::kProductInfoLength> info{};
     if (vendor::readBlock(handle, vendor::kCmdProductInfo, vendor::kProductInfoLength, info.data()) != kSuccess)
         return false;
-    const std::uint16_t code = static_cast<std::uint16_t>(info[0] | (info[1] << 8));
+    const auto code = static_cast<std::uint16_t>(transport::littleEndian(info.data(), 2));
     return code == *request.vendorCode;
 }
 
@@ -104,7 +106,7 @@ ResultByte connect(const ConnectRequest &request)
 
     replaceHandle(nullptr);
     device::Handle handle = openModule(path.c_str());
-    state().deviceHandle.store(handle);
+    replaceHandle(handle);  // the previous one is already closed
     if (handle == device::invalidHandle()) return kFailure;
 
     if (!firmwareAccepted(handle, request, codes) || !vendorCodeAccepted(handle, request)) {
@@ -113,6 +115,24 @@ ResultByte connect(const ConnectRequest &request)
     }
     // A failed map leaves the module open: the caller may still use it.
     return image::buildDefectPixelMap() < 0 ? kFailure : kSuccess;
+}
+
+ResultByte checkDeviceConnection()
+{
+    return connect({.selection = Selection::ExactlyOne, .firmware = FirmwareTest::FixedFamilies});
+}
+
+ResultByte openDevice()
+{
+    if (checkDeviceConnection() != kSuccess) return kFailure;
+    card::setDeviceStatus(1);  // the module is usable whatever it answers
+    return kSuccess;
+}
+
+ResultByte closeDevice()
+{
+    card::setDeviceStatus(0);
+    return replaceHandle(nullptr) ? 1 : 0;
 }
 
 }  // namespace fpm::connection

@@ -39,6 +39,16 @@ struct ConnectRequest {
 // request.noDeviceListResult without a device list.
 ResultByte connect(const ConnectRequest &request);
 
+// The module's own tags, exactly one match, the build's firmware families.
+ResultByte checkDeviceConnection();
+
+// checkDeviceConnection, then the device switched on whatever it answers.
+ResultByte openDevice();
+
+// The device switched off (sent even without a handle), then the handle closed. 1 when
+// a handle was closed.
+ResultByte closeDevice();
+
 // Prepares the log paths and writes the opening line of a search. False when the log
 // paths cannot be held (the executable's folder is too long).
 bool beginSearch(const char *line);

@@ -1,6 +1,6 @@
 // The one process-wide record of the library: the open module, the sensor geometry,
 // the two flags that a cancel uses, the background procedures, the baseline and
-// defect pixels, and the paths of the connection and of the diagnostic log.
+// defect pixels, and the connected interface's path. The log keeps its own paths.
 #pragma once
 
 #include <array>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "fpmodule.h"
+#include "log/diagnostic_log.h"
 #include "platform/device_io.h"
 
 namespace fpm {
@@ -20,9 +21,43 @@ struct DefectPixel {
     std::int32_t column;
 };
 
+// The image geometry of the caller's last size query: what callers size their buffers
+// from, and so what every image read uses.
+struct Geometry {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t bytesPerPixel = 1;
+    // How the query that set it stored the module's answer: sides doubled (the
+    // WithHandle_16 twin), and whether the depth came from the answer (the plain queries).
+    std::int32_t sideScale = 1;
+    bool depthFromModule = true;
+
+    // width x height x bytes per pixel; 0 when no size query has set it.
+    std::int64_t bytes() const
+    {
+        if (width <= 0 || height <= 0 || bytesPerPixel <= 0) return 0;
+        return static_cast<std::int64_t>(width) * height * bytesPerPixel;
+    }
+    // The geometry the same kind of query would store from this answer of the module.
+    Geometry fromAnswer(std::int32_t answerWidth, std::int32_t answerHeight, std::int32_t answerDepth) const
+    {
+        Geometry g = *this;
+        g.width = answerWidth * sideScale;
+        g.height = answerHeight * sideScale;
+        if (depthFromModule) g.bytesPerPixel = answerDepth;
+        return g;
+    }
+    bool sameImage(const Geometry &o) const
+    {
+        return width == o.width && height == o.height && bytesPerPixel == o.bytesPerPixel;
+    }
+};
+
 struct ConnectionState {
     // Device and geometry. The handle is read by worker threads (the LED wait) while a
-    // caller may close it, so it is atomic; the geometry is not shared that way.
+    // caller may close it, so it is atomic. The geometry fields are written only through
+    // setGeometry and read by the library only through geometry() (both under one lock),
+    // since workers and callers query and read at the same time.
     std::atomic<device::Handle> deviceHandle{nullptr};
     std::int32_t imageWidth = 0;
     std::int32_t imageHeight = 0;
@@ -55,18 +90,16 @@ struct ConnectionState {
     std::atomic<std::uint8_t *> procedureImage{nullptr};  // the last image handed to the caller
     std::int32_t ledRetryCount = 0;
 
-    // Paths, each limited to kPathCapacity characters including the terminating zero.
-    std::u16string exeDirectory;
-    std::u16string logFolder;
-    std::array<std::u16string, 10> logFileNames;
-    std::u16string currentLogFile;
+    // The connected interface's path, at most kPathCapacity characters with its zero.
     std::u16string devicePath;
-    std::atomic<bool> logPathsPrepared{false};
 
     std::int32_t imageByteCount() const { return imageWidth * imageHeight * bytesPerPixel; }
+
+    Geometry geometry() const;
+    void setGeometry(const Geometry &g);
 };
 
-inline constexpr std::size_t kPathCapacity = 256;
+using log::kPathCapacity;
 
 // The single instance. It is built at load with the initial values above: nothing is
 // opened, created or written until a caller asks for it.

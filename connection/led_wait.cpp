@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "card/device_control.h"
 #include "connection/connection_state.h"
 #include "connection/module_handle.h"
 #include "connection/result.h"
@@ -32,7 +33,7 @@ void runLedWait()
         if (step != lastStep) {
             lastStep = step;
             if (attempts >= kMaxAttempts) return;
-            if (ChangeLEDsStatus(kLedsDone) == kSuccess) return;
+            if (card::setLeds(connectedHandle(), kLedsDone) == kSuccess) return;
             ++attempts;
             continue;
         }

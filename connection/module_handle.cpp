@@ -9,6 +9,8 @@ namespace {
 std::atomic<std::uint8_t> g_released{0};
 }  // namespace
 
+device::Handle connectedHandle() { return state().deviceHandle.load(); }
+
 bool isOpen(device::Handle handle) { return handle && handle != device::invalidHandle(); }
 
 std::atomic<std::uint8_t> &handleReleased() { return g_released; }

@@ -9,6 +9,9 @@
 
 namespace fpm::connection {
 
+// The handle of the plain functions (those without a handle argument).
+device::Handle connectedHandle();
+
 // A handle that was opened: neither null nor the invalid-handle value.
 bool isOpen(device::Handle handle);
 

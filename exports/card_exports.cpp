@@ -1,9 +1,10 @@
 // Card issuing.
 #include "card/card_issue.h"
+#include "connection/module_handle.h"
 #include "exports/export.h"
 
 using namespace fpm::card;
-using fpm::transport::connectedHandle;
+using fpm::connection::connectedHandle;
 using fpm::transport::runRow;
 
 FPM_EXPORT FPM_RESULT FPM_CALL IssueCard(void) { return runRow(kIssueCard, connectedHandle()); }

@@ -17,8 +17,6 @@ const char16_t *utf16(const FPM_WCHAR *text) { return reinterpret_cast<const cha
 
 constexpr ResultByte kNoDeviceList = 0;
 
-const ConnectRequest kCheckFamily{.selection = Selection::ExactlyOne, .firmware = FirmwareTest::FixedFamilies};
-
 }  // namespace
 
 FPM_EXPORT FPM_RESULT FPM_CALL DeviceConnection(const FPM_WCHAR *vendor, const FPM_WCHAR *product)
@@ -30,7 +28,7 @@ FPM_EXPORT FPM_RESULT FPM_CALL DeviceConnection(const FPM_WCHAR *vendor, const F
                     .noDeviceListResult = kNoDeviceList});
 }
 
-FPM_EXPORT FPM_RESULT FPM_CALL CheckDeviceConnection(void) { return connect(kCheckFamily); }
+FPM_EXPORT FPM_RESULT FPM_CALL CheckDeviceConnection(void) { return checkDeviceConnection(); }
 
 FPM_EXPORT FPM_RESULT FPM_CALL CheckDeviceConnectionNoFwCheck(void)
 {
@@ -46,23 +44,14 @@ FPM_EXPORT FPM_RESULT FPM_CALL CheckDeviceConnectionWithFirmwareVer(const FPM_WC
 
 FPM_EXPORT FPM_RESULT FPM_CALL GetDevConnectionByVendorCode(uint32_t vendorCode)
 {
-    ConnectRequest request = kCheckFamily;
+    ConnectRequest request{.selection = Selection::ExactlyOne, .firmware = FirmwareTest::FixedFamilies};
     request.vendorCode = static_cast<std::uint16_t>(vendorCode & 0xFFFF);
     return connect(request);
 }
 
-FPM_EXPORT FPM_RESULT FPM_CALL OpenDevice(void)
-{
-    if (CheckDeviceConnection() != fpm::kSuccess) return fpm::kFailure;
-    ChangeDevStatus(1);  // the module is usable whatever it answers
-    return fpm::kSuccess;
-}
+FPM_EXPORT FPM_RESULT FPM_CALL OpenDevice(void) { return openDevice(); }
 
-FPM_EXPORT FPM_RESULT FPM_CALL CloseDevice(void)
-{
-    ChangeDevStatus(0);  // sent on the handle as it is, even when there is none
-    return replaceHandle(nullptr) ? 1 : 0;
-}
+FPM_EXPORT FPM_RESULT FPM_CALL CloseDevice(void) { return closeDevice(); }
 
 FPM_EXPORT FPM_RESULT FPM_CALL DeviceDisConnection(void) { return replaceHandle(nullptr) ? 1 : 0; }
 

@@ -1,24 +1,25 @@
 // LEDs, device status, boot-loader switch and RF connection.
 #include "card/device_control.h"
+#include "connection/module_handle.h"
 #include "exports/export.h"
 
 using namespace fpm::card;
-using fpm::transport::connectedHandle;
+using fpm::connection::connectedHandle;
 using fpm::transport::runRow;
 
 FPM_EXPORT FPM_RESULT FPM_CALL ChangeLEDsStatus(int32_t ledState)
 {
-    return ChangeLEDsStatusWithHandle(connectedHandle(), ledState);
+    return setLeds(connectedHandle(), ledState);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL ChangeLEDsStatusWithHandle(FPM_HANDLE handle, int32_t ledState)
 {
-    return runRow(kSetLeds, handle, {static_cast<uint32_t>(ledState)});
+    return setLeds(handle, ledState);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL ChangeDevStatus(int32_t deviceStatus)
 {
-    return runRow(kSetDevStatus, connectedHandle(), {static_cast<uint32_t>(deviceStatus)});
+    return setDeviceStatus(deviceStatus);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL SwitchToBoot(void) { return runRow(kSwitchToBoot, connectedHandle()); }

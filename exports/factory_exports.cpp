@@ -1,10 +1,11 @@
 // Test mode, hardware checks, sensor registers and the WOE mode.
+#include "connection/module_handle.h"
 #include "exports/export.h"
 #include "factory/register_commands.h"
 #include "factory/test_commands.h"
 
 using namespace fpm::factory;
-using fpm::transport::connectedHandle;
+using fpm::connection::connectedHandle;
 using fpm::transport::runRow;
 
 // ---- Test mode and hardware checks ------------------------------------------------

@@ -1,4 +1,5 @@
 // Enrolment, verification and identification, one command at a time.
+#include "connection/module_handle.h"
 #include "exports/export.h"
 #include "finger/enroll_commands.h"
 #include "finger/identify_commands.h"
@@ -6,7 +7,7 @@
 #include "transport/exchange.h"
 
 using namespace fpm::finger;
-using fpm::transport::connectedHandle;
+using fpm::connection::connectedHandle;
 
 namespace {
 // A finger index travels as a 32-bit argument of which the module gets the low byte.

@@ -1,6 +1,7 @@
 // Image reads, the image check and upload, the defect-repair switch, and the baseline,
 // calibration and sensing commands.
 #include "connection/connection_state.h"
+#include "connection/module_handle.h"
 #include "exports/export.h"
 #include "image/image_read.h"
 #include "image/image_reads.h"
@@ -9,7 +10,7 @@
 #include "transport/exchange.h"
 
 using namespace fpm::image;
-using fpm::transport::connectedHandle;
+using fpm::connection::connectedHandle;
 
 // ---- Image reads ---------------------------------------------------------------------
 

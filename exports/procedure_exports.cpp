@@ -1,6 +1,7 @@
 // Deleting enrolled fingers, and the background enrolment, verification and deletion.
 #include "connection/connection_state.h"
 #include "connection/led_wait.h"
+#include "connection/module_handle.h"
 #include "exports/export.h"
 #include "finger/delete_fingers.h"
 #include "finger/procedure_image.h"
@@ -8,14 +9,14 @@
 #include "finger/procedures.h"
 
 using namespace fpm::finger;
-using fpm::transport::connectedHandle;
+using fpm::connection::connectedHandle;
 using fpm::transport::runRow;
 
 // ---- Deletion -----------------------------------------------------------------------
 
 FPM_EXPORT FPM_RESULT FPM_CALL DoDeleteFingerRequest(int32_t fingerIndex)
 {
-    return runRow(kDeleteFinger, connectedHandle(), {static_cast<uint32_t>(fingerIndex)});
+    return deleteFinger(static_cast<uint32_t>(fingerIndex));
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL SmartCard_delete_finger(int32_t fingerIndex)

@@ -1,9 +1,12 @@
 // Transfers, size queries, initialisation, firmware version and cancel.
+#include "connection/module_handle.h"
 #include "exports/export.h"
+#include "finger/procedures.h"
 #include "transport/exchange.h"
 #include "transport/protocol_commands.h"
 
 using namespace fpm::transport;
+using fpm::connection::connectedHandle;
 
 FPM_EXPORT FPM_RESULT FPM_CALL SendDataTransaction(const unsigned char *block, unsigned char *buffer,
                                                    uint32_t length, uint32_t timeout)
@@ -72,7 +75,7 @@ FPM_EXPORT FPM_RESULT FPM_CALL GetFirmwareVersionWithHandle(FPM_HANDLE handle, i
     return getFirmwareVersion(handle, offset, length, buffer);
 }
 
-FPM_EXPORT FPM_RESULT FPM_CALL DoCancel(void) { return cancelCommand(); }
+FPM_EXPORT FPM_RESULT FPM_CALL DoCancel(void) { return fpm::procedure::cancel(); }
 
 // The stop functions of the background procedures are the cancel under further names.
 FPM_EXPORT FPM_RESULT FPM_CALL StopEnrollmentProcedure(void) __attribute__((alias("DoCancel")));

@@ -2,6 +2,7 @@
 // product-information blocks, and the image registration upload.
 #include <array>
 
+#include "connection/module_handle.h"
 #include "exports/export.h"
 #include "image/image_read.h"
 #include "image/image_upload.h"
@@ -11,7 +12,7 @@
 #include "vendor/vendor_code.h"
 
 using namespace fpm::vendor;
-using fpm::transport::connectedHandle;
+using fpm::connection::connectedHandle;
 
 // ---- Vendor code ---------------------------------------------------------------------
 

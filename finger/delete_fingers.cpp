@@ -2,6 +2,7 @@
 
 #include "connection/connection_state.h"
 #include "connection/led_wait.h"
+#include "connection/module_handle.h"
 #include "finger/procedure_worker.h"
 
 namespace fpm::finger {
@@ -15,11 +16,16 @@ const transport::CommandRow kDeleteFinger{
                 .transferFailureReason = "RecvDataTransaction"},
 };
 
+ResultByte deleteFinger(std::uint32_t fingerIndex)
+{
+    return transport::runRow(kDeleteFinger, connection::connectedHandle(), {fingerIndex});
+}
+
 ResultByte deleteFingers(std::uint8_t fingerIndex)
 {
-    if (fingerIndex != kAllFingers) return DoDeleteFingerRequest(fingerIndex);
+    if (fingerIndex != kAllFingers) return deleteFinger(fingerIndex);
     for (std::uint8_t slot = kFirstSlot; slot <= kLastSlot; ++slot) {
-        const ResultByte result = DoDeleteFingerRequest(slot);
+        const ResultByte result = deleteFinger(slot);
         if (result != kSuccess) return result;
     }
     return kSuccess;

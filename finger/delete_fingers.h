@@ -26,6 +26,9 @@ inline constexpr ResultByte kProcedureNotStarted = 0;
 // Argument: the finger index, low byte sent.
 extern const transport::CommandRow kDeleteFinger;
 
+// DoDeleteFingerRequest on the connected module.
+ResultByte deleteFinger(std::uint32_t fingerIndex);
+
 // One index, or slots 1 to 5 in order for kAllFingers, stopping at the first deletion
 // that fails (those before it stay deleted). 1 when every deletion gave 1.
 ResultByte deleteFingers(std::uint8_t fingerIndex);

@@ -2,15 +2,34 @@
 
 #include <cstring>
 
-#include "fpmodule.h"
+#include "card/device_control.h"
+#include "connection/connect.h"
+#include "connection/module_handle.h"
 #include "image/convert16to8.h"
+#include "transport/protocol_commands.h"
 
 namespace fpm::procedure {
 
 bool CaptureBuffers::querySize()
 {
-    if (QuerySizeEx(&width, &height, &bytesPerPixel) != 1) return false;
-    raw.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * bytesPerPixel, 0);
+    // The procedure's own geometry: the one the caller's last size query set, which the
+    // caller sizes its images from. The module must still describe it; before any size
+    // query its answer becomes the geometry, as a caller's query would make it.
+    transport::SizeAnswer answer;
+    if (transport::askSize(connection::connectedHandle(), answer) != kSuccess) return false;
+    Geometry g = state().geometry();
+    if (g.bytes() == 0) {
+        g = {answer.width, answer.height, answer.bytesPerPixel, 1, true};
+        state().setGeometry(g);
+    } else if (!g.fromAnswer(answer.width, answer.height, answer.bytesPerPixel).sameImage(g)) {
+        return false;
+    }
+    if (g.bytes() == 0) return false;
+    geometry = g;
+    width = g.width;
+    height = g.height;
+    bytesPerPixel = static_cast<std::uint8_t>(g.bytesPerPixel);
+    raw.assign(static_cast<std::size_t>(g.bytes()), 0);
     return true;
 }
 
@@ -28,11 +47,12 @@ bool CaptureBuffers::toEightBits(Image &image) const
 
 ResultByte connectForProcedure(std::int32_t *width, std::int32_t *height)
 {
-    if (CheckDeviceConnection() != kSuccess) return kFailure;
-    ChangeDevStatus(1);
+    if (connection::checkDeviceConnection() != kSuccess) return kFailure;
+    card::setDeviceStatus(1);
     std::int32_t w = 0, h = 0;
     std::uint8_t bytesPerPixel = 1;
-    const ResultByte sized = QuerySizeEx(&w, &h, &bytesPerPixel);
+    const ResultByte sized =
+        transport::querySize(connection::connectedHandle(), transport::SizeQueryKind::Plain, &w, &h, &bytesPerPixel);
     if (sized != kSuccess) return sized;
     if (width) *width = w;
     if (height) *height = h;

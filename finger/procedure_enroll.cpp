@@ -1,7 +1,11 @@
 // The background enrolment: clear the finger index, then take the requested number of
 // accepted captures, reporting each step.
+#include "connection/connect.h"
 #include "connection/connection_state.h"
 #include "connection/led_wait.h"
+#include "connection/module_handle.h"
+#include "finger/delete_fingers.h"
+#include "finger/enroll_commands.h"
 #include "finger/procedure_capture.h"
 #include "finger/procedure_worker.h"
 #include "finger/procedures.h"
@@ -31,15 +35,17 @@ Ending takeCaptures(Run &run, const EnrollmentReports &report, std::uint8_t fing
     Image image = capture.makeImage();
     std::uint8_t accepted = 0;
     while (accepted < count) {
-        last = DoEnrollRequest(finger);
+        last = finger::doEnrollRequest(connection::connectedHandle(), finger);
         if (last != kSuccess) return Ending::Failed;
         report(kEventWaitFinger);
-        last = CheckEnrollStatus();
+        last = finger::checkEnrollStatus(connection::connectedHandle());
         switch (last) {
         case CODE_OK:
             report(kEventCaptureAccepted);
             // A capture that cannot be read or converted is a failed read.
-            if (GetEnrollImage(capture.raw.data()) != kSuccess || !capture.toEightBits(image)) return Ending::Failed;
+            if (finger::getEnrollImage(connection::connectedHandle(), capture.raw.data(), capture.geometry) != kSuccess ||
+                !capture.toEightBits(image))
+                return Ending::Failed;
             if (accepted + 1 == count) {
                 pause(kFinalPauseMs);
                 run.finalEventReached();
@@ -53,7 +59,8 @@ Ending takeCaptures(Run &run, const EnrollmentReports &report, std::uint8_t fing
         case CODE_FAKE_FINGER:
             // Shown to the user, then the same capture again.
             report(CODE_FAKE_FINGER);
-            if (GetEnrollImage(capture.raw.data()) != kSuccess || !capture.toEightBits(image)) {
+            if (finger::getEnrollImage(connection::connectedHandle(), capture.raw.data(), capture.geometry) != kSuccess ||
+                !capture.toEightBits(image)) {
                 pause(kFinalPauseMs);
                 return Ending::Failed;
             }
@@ -84,7 +91,8 @@ void enrollProcedure(Run &run)
     const std::uint8_t count = s.enrollCount;
 
     std::int32_t enrolled = 0;
-    if (QueryEnrollAmount(finger, &enrolled) == kSuccess && enrolled > 0) DoDeleteFingerRequest(finger);
+    if (finger::queryEnrollAmount(connection::connectedHandle(), finger, &enrolled) == kSuccess && enrolled > 0)
+        finger::deleteFinger(finger);
 
     std::uint8_t last = kFailure;
     CaptureBuffers capture;
@@ -97,7 +105,7 @@ void enrollProcedure(Run &run)
     connection::runLedWait();
     run.finalEventReached();
     report(last);
-    CloseDevice();
+    connection::closeDevice();
 }
 
 }  // namespace

@@ -2,9 +2,13 @@
 // reported with the matching finger index and the capture's image.
 #include "connection/connection_state.h"
 #include "connection/led_wait.h"
+#include "connection/module_handle.h"
+#include "finger/identify_commands.h"
 #include "finger/procedure_capture.h"
 #include "finger/procedure_worker.h"
 #include "finger/procedures.h"
+#include "transport/exchange.h"
+#include "transport/protocol_commands.h"
 
 namespace fpm::procedure {
 
@@ -15,7 +19,9 @@ namespace {
 bool reportIdentified(VerifyCallback callback, std::uint8_t outcome, std::uint8_t &finger, CaptureBuffers &capture)
 {
     Image image = capture.makeImage();
-    if (GetIdentifyImage(capture.raw.data()) != kSuccess || !capture.toEightBits(image)) return false;
+    if (finger::getIdentifyImage(connection::connectedHandle(), capture.raw.data(), capture.geometry) != kSuccess ||
+        !capture.toEightBits(image))
+        return false;
     capture.raw = {};
     const HandedImage handed = image.handOver();
     callback(&outcome, &finger, handed.pixels());
@@ -27,7 +33,7 @@ void identify(VerifyCallback callback, CaptureBuffers &capture)
     std::uint8_t finger = 0;
     std::uint8_t event = kEventWaitFinger;
     callback(&event, nullptr, nullptr);
-    const ResultByte outcome = DoIdentifyRequest(&finger);
+    const ResultByte outcome = finger::doIdentifyRequest(connection::connectedHandle(), &finger);
     switch (outcome) {
     case CODE_MATCH:
     case CODE_NO_MATCH:
@@ -72,6 +78,17 @@ ResultByte beginVerification(VerifyCallback callback)
     VerifyCallback own = callback;
     s.verifyCallback.compare_exchange_strong(own, nullptr);
     return kFailure;
+}
+
+ResultByte cancel()
+{
+    // Told before the request is seen: the verification's own cancel event must follow
+    // this one, and its worker reacts to the flag at once.
+    if (VerifyCallback callback = state().verifyCallback.load()) {
+        std::uint8_t event = transport::kStatusCanceling;
+        callback(&event, nullptr, nullptr);
+    }
+    return transport::cancelCommand();
 }
 
 ResultByte connectAndVerify(std::int32_t *width, std::int32_t *height, VerifyCallback callback)

@@ -24,6 +24,10 @@ inline constexpr std::uint32_t kFinalPauseMs = 2000;
 ResultByte beginEnrollment(std::uint8_t fingerIndex, std::uint8_t captureCount, EnrollmentCallback callback);
 ResultByte beginVerification(VerifyCallback callback);
 
+// DoCancel and the stop functions: a running verification's callback is told first,
+// then the cancel is requested and sent.
+ResultByte cancel();
+
 // Connect, switch the device on, query the size (stored through the pointers), start.
 ResultByte connectAndEnroll(std::uint8_t fingerIndex, std::uint8_t captureCount, std::int32_t *width,
                             std::int32_t *height, EnrollmentCallback callback);

@@ -5,6 +5,7 @@
 #include "finger/enroll_commands.h"
 #include "image/image_read.h"
 #include "transport/exchange.h"
+#include "transport/little_endian.h"
 
 namespace fpm::finger {
 
@@ -61,14 +62,8 @@ const Command kVerifyPeriod{
 
 constexpr std::int32_t kPresenceFailed = -1;
 constexpr std::uint8_t kFingerOn = 1;
-constexpr std::uint8_t kFingerState15 = 15;
+constexpr std::uint8_t kFingerStatePassedOn = 15;  // a second state callers get as it stands
 constexpr std::uint8_t kFingerStateOther = 13;
-
-std::uint32_t littleEndian32(const std::uint8_t *bytes)
-{
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
 
 // One finger-presence query: the module's status, or nothing when the query failed.
 std::int32_t presence(device::Handle handle)
@@ -114,7 +109,7 @@ std::int32_t fingerStatus(device::Handle handle, std::uint8_t *fingerState)
     const std::int32_t status = presence(handle);
     if (status == kPresenceFailed) return kPresenceFailed;
     *fingerState =
-        status == kFingerOn || status == kFingerState15 ? static_cast<std::uint8_t>(status) : kFingerStateOther;
+        status == kFingerOn || status == kFingerStatePassedOn ? static_cast<std::uint8_t>(status) : kFingerStateOther;
     return 0;
 }
 
@@ -124,8 +119,8 @@ ResultByte getVerifyPeriod(device::Handle handle, std::uint32_t *first, std::uin
     alignas(8) std::uint8_t record[10];
     if (transport::run(kVerifyPeriod, handle, VendorCommandBlock::make(kCmdGetVerifyPeriod), record).result != kSuccess)
         return kFailure;
-    *first = littleEndian32(record + 2);
-    *second = littleEndian32(record + 6);
+    *first = transport::littleEndian(record + 2, 4);
+    *second = transport::littleEndian(record + 6, 4);
     return kSuccess;
 }
 

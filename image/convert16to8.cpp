@@ -108,7 +108,7 @@ bool usableSize(std::int32_t width, std::int32_t height)
 
 std::int32_t trans16To8(const std::uint8_t *input, std::uint8_t *output, std::int32_t width, std::int32_t height)
 {
-    if (state().bytesPerPixel != 2) return kNotSixteenBit;
+    if (state().geometry().bytesPerPixel != 2) return kNotSixteenBit;
     // An unusable call must not fix the working size: every later call would fail.
     if (!input || !output || !usableSize(width, height)) return kBadImageArguments;
     const WorkingSize working = workingSizeFor(width, height);

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include "connection/module_handle.h"
+#include "factory/test_commands.h"
 #include "image/image_read.h"
 #include "image/image_reads.h"
 #include "transport/exchange.h"
+#include "transport/little_endian.h"
 #include "transport/protocol_commands.h"
 
 namespace fpm::image {
@@ -23,7 +26,7 @@ constexpr std::int32_t kNoNeighbour = -5;
 std::uint32_t pixelAt(const std::uint8_t *image, std::size_t index, std::int32_t bytesPerPixel)
 {
     if (bytesPerPixel == 1) return image[index];
-    return image[2 * index] | (static_cast<std::uint32_t>(image[2 * index + 1]) << 8);
+    return transport::littleEndian(image + 2 * index, 2);
 }
 
 void setPixel(std::uint8_t *image, std::size_t index, std::int32_t bytesPerPixel, std::uint32_t value)
@@ -111,16 +114,17 @@ namespace {
 // were until a new baseline has been read.
 std::int32_t readBaselineAndList()
 {
-    const device::Handle handle = transport::connectedHandle();
+    const device::Handle handle = connection::connectedHandle();
     std::int32_t width = 0, height = 0;
     std::uint8_t depth = 0;
     if (transport::querySize(handle, transport::SizeQueryKind::Plain, &width, &height, &depth) != kSuccess)
         return kQueryFailed;
-    const std::int64_t bytes = currentImageBytes();
+    // The size of this query's answer, whatever another thread queries meanwhile.
+    const std::int64_t bytes = static_cast<std::int64_t>(width) * height * depth;
     if (bytes == 0) return kQueryFailed;
 
     std::vector<std::uint8_t> baseline(static_cast<std::size_t>(bytes));
-    if (readPlain(kBaseImage, handle, baseline.data()) != kSuccess) return kQueryFailed;
+    if (readPlain(kBaseImage, handle, baseline.data(), bytes) != kSuccess) return kQueryFailed;
 
     ConnectionState &s = state();
     s.baseImage = std::move(baseline);
@@ -134,29 +138,26 @@ std::int32_t readBaselineAndList()
 
 std::int32_t buildDefectPixelMap()
 {
-    EnterTestMode();  // a module already in test mode says so; the read decides
+    transport::runRow(factory::kEnterTestMode, connection::connectedHandle());  // a module already in test mode says so; the read decides
     const std::int32_t result = readBaselineAndList();
     // Also after a failure: the module must not stay in test mode.
-    ExitTestMode();
+    transport::runRow(factory::kExitTestMode, connection::connectedHandle());
     return result;
 }
 
-std::int32_t repairDefectPixels(std::uint8_t *image)
+std::int32_t repairDefectPixels(std::uint8_t *image, const Geometry &inUse)
 {
     ConnectionState &s = state();
     if (!s.defectRepairEnabled) return 0;
-    // The caller's image was read with the geometry held before this query.
-    const std::int32_t imageWidth = s.imageWidth, imageHeight = s.imageHeight, imageDepth = s.bytesPerPixel;
-    std::int32_t width = 0, height = 0;
-    std::uint8_t depth = 0;
-    if (transport::querySize(transport::connectedHandle(), transport::SizeQueryKind::Plain, &width, &height,
-                             &depth) != kSuccess)
-        return kQueryFailed;
+    // The library's own query: its answer is compared, never stored.
+    transport::SizeAnswer answer;
+    if (transport::askSize(connection::connectedHandle(), answer) != kSuccess) return kQueryFailed;
+    // A module that now reports another geometry than the one the image was read with
+    // is not to be trusted with this image.
+    if (!inUse.fromAnswer(answer.width, answer.height, answer.bytesPerPixel).sameImage(inUse)) return kGeometryChanged;
     if (!image) return kNoImage;
     if (s.baseImage.empty()) return kNoBaseline;
-    // A module that now reports another geometry than the image's or the map's would make
-    // the repair reach outside the image.
-    if (width != imageWidth || height != imageHeight || depth != imageDepth) return kQueryFailed;
+    const std::int32_t width = inUse.width, height = inUse.height, depth = inUse.bytesPerPixel;
     if (width != s.baseWidth || height != s.baseHeight ||
         s.baseImage.size() != static_cast<std::size_t>(width) * height * depth)
         return kNoBaseline;

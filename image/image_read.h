@@ -51,5 +51,7 @@ std::int64_t currentImageBytes();
 // The plain reads' result: 1 delivered, 2 otherwise (also for a null buffer or no
 // geometry, with nothing sent).
 ResultByte readPlain(const ImageRead &read, device::Handle handle, std::uint8_t *buffer);
+// The same for an image of `bytes` bytes (a geometry the caller took beforehand).
+ResultByte readPlain(const ImageRead &read, device::Handle handle, std::uint8_t *buffer, std::int64_t bytes);
 
 }  // namespace fpm::image

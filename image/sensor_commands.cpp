@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "transport/exchange.h"
+#include "transport/little_endian.h"
 
 namespace fpm::image {
 
@@ -35,7 +36,7 @@ bool applies(StoreWhen when, const transport::CommandOutcome &outcome, const std
 void store(const ReplyStore &s, const std::uint8_t *reply, void *out)
 {
     if (s.size == 2) {
-        const auto value = static_cast<std::uint16_t>(reply[s.from] | (reply[s.from + 1] << 8));
+        const auto value = static_cast<std::uint16_t>(transport::littleEndian(reply + s.from, 2));
         std::memcpy(out, &value, sizeof value);
     } else {
         std::memcpy(out, reply + s.from, s.size);

@@ -4,7 +4,6 @@
 #include <mutex>
 #include <string>
 
-#include "connection/connection_state.h"
 #include "platform/system.h"
 
 namespace fpm::log {
@@ -13,20 +12,23 @@ namespace {
 
 const std::u16string kFolderName = u"SmartCard_Log";
 
-// Workers and callers may log at the same moment; only the remembered file name needs
-// a hand-off between them, the files themselves are opened exclusively.
-std::mutex g_currentFileMutex;
+// Workers and callers may log at the same moment, and a connect prepares the paths again
+// while a worker still logs: every path is read and written under this lock (the files
+// themselves are opened exclusively).
+std::mutex g_pathsMutex;
+
+Paths g_paths;
 
 std::u16string currentFile()
 {
-    std::lock_guard lock(g_currentFileMutex);
-    return state().currentLogFile;
+    std::lock_guard lock(g_pathsMutex);
+    return g_paths.currentLogFile;
 }
 
 void setCurrentFile(const std::u16string &path)
 {
-    std::lock_guard lock(g_currentFileMutex);
-    state().currentLogFile = path;
+    std::lock_guard lock(g_pathsMutex);
+    g_paths.currentLogFile = path;
 }
 
 std::u16string ascii(std::string_view text)
@@ -55,9 +57,11 @@ std::u16string formatLine(const sys::LocalTime &t, std::string_view message)
 
 }  // namespace
 
+Paths &paths() { return g_paths; }
+
 bool preparePaths()
 {
-    ConnectionState &s = state();
+    Paths &s = g_paths;
     std::u16string exe = sys::executablePath();
     std::size_t cut = exe.find_last_of(sys::pathSeparator());
     std::u16string folder = cut == std::u16string::npos ? std::u16string() : exe.substr(0, cut);
@@ -65,17 +69,25 @@ bool preparePaths()
     // Every log path (folder, separator, "SmartCard_Log[n].txt") must fit its buffer.
     if (exe.size() >= kPathCapacity || join(logFolder, fileName(0)).size() >= kPathCapacity) return false;
 
-    s.exeDirectory = folder;
-    s.logFolder = logFolder;
-    for (int i = 0; i < 10; ++i) s.logFileNames[i] = fileName(i);
-    sys::createDirectory(s.logFolder);
-    s.logPathsPrepared.store(true);
+    {
+        std::lock_guard lock(g_pathsMutex);
+        s.exeDirectory = folder;
+        s.logFolder = logFolder;
+        for (int i = 0; i < 10; ++i) s.logFileNames[i] = fileName(i);
+    }
+    sys::createDirectory(logFolder);
+    s.prepared.store(true);
     return true;
 }
 
 std::u16string chooseFile()
 {
-    ConnectionState &s = state();
+    Paths s;
+    {
+        std::lock_guard lock(g_pathsMutex);
+        s.logFolder = g_paths.logFolder;
+        s.logFileNames = g_paths.logFileNames;
+    }
     auto entries = sys::listDirectory(s.logFolder);
     if (!entries) return currentFile();
 
@@ -105,7 +117,7 @@ std::u16string chooseFile()
 void writeLine(std::string_view message, bool enabled)
 {
     if (!enabled) return;
-    if (!state().logPathsPrepared.load()) return;
+    if (!g_paths.prepared.load()) return;
     std::u16string file = chooseFile();
     setCurrentFile(file);
     if (file.empty()) return;

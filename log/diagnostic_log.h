@@ -2,11 +2,30 @@
 // "SmartCard_Log" beside the calling executable.
 #pragma once
 
+#include <array>
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace fpm::log {
+
+// Each path is limited to kPathCapacity characters including the terminating zero.
+inline constexpr std::size_t kPathCapacity = 256;
+
+// The log's own paths. preparePaths fills them; writeLine and chooseFile read them, and
+// writeLine remembers the file it wrote last.
+struct Paths {
+    std::u16string exeDirectory;
+    std::u16string logFolder;
+    std::array<std::u16string, 10> logFileNames;
+    std::u16string currentLogFile;
+    std::atomic<bool> prepared{false};
+};
+
+// The process's one set, empty and unprepared at load.
+Paths &paths();
 
 inline constexpr std::uint64_t kFileSizeLimit = 20480;
 // A line, line end included, is at most 255 characters; the date, time and separator

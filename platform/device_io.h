@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "transport/pass_through_request.h"
+#include "platform/pass_through_request.h"
 
 namespace fpm::device {
 

@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-i686 gcc-mingw-w64-i686
   wine wine32
   doxygen
+  clang libclang-rt-14-dev
 )
 
 SUDO=""

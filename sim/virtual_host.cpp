@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/system.h"
-#include "transport/pass_through_request.h"
+#include "platform/pass_through_request.h"
 
 namespace fpm::sim {
 

@@ -22,7 +22,7 @@ TEST(ConnectionStateTest, InitialValuesAreThoseOfALoadedLibrary)
     EXPECT_EQ(fresh.cancelRequested.load(), 0);
     EXPECT_EQ(fresh.commandInProgress.load(), 0);
     EXPECT_TRUE(fresh.defectPixels.empty());
-    EXPECT_FALSE(fresh.logPathsPrepared.load());
+    EXPECT_FALSE(log::Paths{}.prepared.load());
     EXPECT_TRUE(std::atomic<std::uint8_t>{}.is_always_lock_free);
 }
 

@@ -44,7 +44,7 @@ TEST_F(LogTest, PreparingCreatesTheFolderAndTheFirstLineFileZero)
     ASSERT_TRUE(log::preparePaths());
     EXPECT_TRUE(fs::is_directory(logFolder()));
     EXPECT_FALSE(fs::exists(file(0)));
-    EXPECT_EQ(state().logFileNames[3], u"SmartCard_Log[3].txt");
+    EXPECT_EQ(log::paths().logFileNames[3], u"SmartCard_Log[3].txt");
 
     log::writeLine("DeviceConnection");
     log::writeLine("QuerySize : CODE_ERROR", false);  // disabled lines are dropped
@@ -72,7 +72,7 @@ TEST_F(LogTest, AFullNewestFileRotatesToTheNextIndexWhichStartsEmpty)
     EXPECT_EQ(fs::file_size(file(9)), 20480u);
     std::string content = readFile(file(0));
     EXPECT_EQ(content.size(), 25u + 16u + 2u);
-    EXPECT_EQ(state().currentLogFile, (logFolder() / "SmartCard_Log[0].txt").u16string());
+    EXPECT_EQ(log::paths().currentLogFile, (logFolder() / "SmartCard_Log[0].txt").u16string());
 }
 
 TEST_F(LogTest, EachFullFileHandsOverToTheNextIndex)

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "connection/connection_state.h"
+#include "exports/tool_interface.h"
 #include "fpmodule.h"
 #include "tools/cli_commands.h"
 #include "tools/module_choice.h"
@@ -18,7 +18,7 @@ int info()
 {
     prepareModules(g_choice);
     if (CheckDeviceConnection() != 1) {
-        const FPM_HANDLE left = state().deviceHandle.load();
+        const FPM_HANDLE left = tool::connectedHandle();
         if (!left) {
             std::fprintf(stderr, "fpmodule: no module connected: none present, or more than one\n");
         } else if (left == FPM_INVALID_HANDLE) {
@@ -42,11 +42,11 @@ int info()
         std::fprintf(stderr, "fpmodule: the module did not give its image size\n");
         status = 1;
     } else {
-        std::printf("module    %s\n", narrow(state().devicePath).c_str());
+        std::printf("module    %s\n", narrow(tool::connectedPath()).c_str());
         std::printf("firmware  %s\n", printable(version, sizeof version).c_str());
         std::printf("family    %c%c\n", version[9], version[10]);
         std::printf("image     %d x %d pixels, %d byte(s) per pixel\n", width, height, bytesPerPixel);
-        std::printf("defects   %zu pixel(s)\n", state().defectPixels.size());
+        std::printf("defects   %zu pixel(s)\n", tool::defectPixelCount());
     }
     DeviceDisConnection();
     return status;

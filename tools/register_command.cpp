@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "connection/connection_state.h"
+#include "exports/tool_interface.h"
 #include "fpmodule.h"
 #include "sim/virtual_host.h"
 #include "tools/cli_commands.h"
@@ -58,7 +58,7 @@ int reg()
     // The group-taking forms work on the library's connection: make the virtual module it.
     auto &host = sim::VirtualHost::instance();
     host.addModule();
-    state().deviceHandle.store(host.open(sim::kModulePath));
+    tool::useHandle(host.open(sim::kModulePath));
 
     if (args.write->parsed()) {
         FPM_RESULT r = args.asDefault ? WriteRegisterAsDefault(group, address, value)

@@ -32,8 +32,6 @@ InProgressMark::~InProgressMark()
 
 std::span<const StatusRule> standardStatuses() { return kStandardStatuses; }
 
-device::Handle connectedHandle() { return state().deviceHandle.load(); }
-
 ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, std::uint8_t *reply,
                        const ExchangeOptions &options)
 {

@@ -113,7 +113,4 @@ private:
     bool active_;
 };
 
-// The plain functions' handle.
-device::Handle connectedHandle();
-
 }  // namespace fpm::transport

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "platform/device_io.h"
-#include "transport/pass_through_request.h"
+#include "platform/pass_through_request.h"
 
 namespace fpm::transport {
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "connection/module_handle.h"
 #include "transport/exchange.h"
 
 namespace fpm::vendor {
@@ -75,7 +76,7 @@ std::int32_t writeVendorCode(const std::uint8_t *code, std::int32_t count)
     if (!code) return -2;
     // The count is only checked: the code is always the caller's 8 bytes as they stand,
     // which callers of this function rely on.
-    const ResultByte result = longCodeOperation(transport::connectedHandle(), kWriteLongCode,
+    const ResultByte result = longCodeOperation(connection::connectedHandle(), kWriteLongCode,
                                                 const_cast<std::uint8_t *>(code));
     return result == kSuccess ? 0 : -3;
 }

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "transport/pass_through_request.h"
+#include "platform/pass_through_request.h"
 
 namespace fpm::device::sg {
 

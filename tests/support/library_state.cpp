@@ -9,9 +9,7 @@ void resetLibraryState()
 {
     ConnectionState &s = state();
     s.deviceHandle.store(nullptr);
-    s.imageWidth = 0;
-    s.imageHeight = 0;
-    s.bytesPerPixel = 1;
+    s.setGeometry(Geometry{});
     s.baseImage.clear();
     s.baseWidth = 0;
     s.baseHeight = 0;
@@ -20,8 +18,8 @@ void resetLibraryState()
     s.cancelRequested.store(0);
     s.commandInProgress.store(0);
     s.verifyCallback.store(nullptr);
-    s.logPathsPrepared.store(false);
-    s.currentLogFile.clear();
+    log::paths().prepared.store(false);
+    log::paths().currentLogFile.clear();
     s.conversionWorkingSize.store(0);
 }
 
@@ -29,10 +27,7 @@ std::int64_t libraryImageBytes() { return image::currentImageBytes(); }
 
 void setLibraryGeometry(std::int32_t width, std::int32_t height, std::int32_t bytesPerPixel)
 {
-    ConnectionState &s = state();
-    s.imageWidth = width;
-    s.imageHeight = height;
-    s.bytesPerPixel = bytesPerPixel;
+    state().setGeometry({width, height, bytesPerPixel, 1, true});
 }
 
 }  // namespace fpm::test
