@@ -147,23 +147,14 @@ public:
         return kTexts[in_.ConsumeIntegralInRange<std::size_t>(0, std::size(kTexts) - 1)].c_str();
     }
     bool callback() override { return in_.ConsumeIntegralInRange(0, 7) != 0; }
-    std::int64_t imageBytes() override { return imageBytes_; }
-    std::int64_t pixels() override { return pixels_; }
-    void sizeReported(FPM_RESULT result, const std::int32_t *width, const std::int32_t *height,
-                      const unsigned char *, int) override
-    {
-        if (result != 1 || !width || !height) return;
-        // What a caller sizes its buffers from: the reported sides, and the image size
-        // the library now reads with.
-        pixels_ = std::max<std::int64_t>(0, static_cast<std::int64_t>(*width) * *height);
-        imageBytes_ = test::libraryImageBytes();
-        test::g_callbackImageBytes.store(pixels_);
-    }
+    // What a caller sizes its buffers from: the geometry its last size query (or the
+    // connect's) reported, which is the one the library reads with.
+    std::int64_t imageBytes() override { return test::libraryImageBytes(); }
+    std::int64_t pixels() override { return test::libraryImagePixels(); }
+    void sizeReported(FPM_RESULT, const std::int32_t *, const std::int32_t *, const unsigned char *, int) override {}
 
 private:
     FuzzedDataProvider &in_;
-    std::int64_t imageBytes_ = 0;
-    std::int64_t pixels_ = 0;
     std::vector<std::unique_ptr<std::uint8_t[]>> buffers_;
 };
 
@@ -196,6 +187,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const int count = in.ConsumeIntegralInRange(1, 12);
         for (int i = 0; i < count && in.remaining_bytes() > 0; ++i) {
             const test::ExportCall &call = calls[in.ConsumeIntegralInRange<std::size_t>(0, calls.size() - 1)];
+            // A procedure's images have the size of the geometry it starts with.
+            if (procedure::activeWorkers() == 0) test::g_callbackImageBytes.store(test::libraryImagePixels());
             call.call(arguments);
             // Mostly the procedure runs to its end before the next call; sometimes the
             // next calls meet it running.

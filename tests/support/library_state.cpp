@@ -25,6 +25,12 @@ void resetLibraryState()
 
 std::int64_t libraryImageBytes() { return image::currentImageBytes(); }
 
+std::int64_t libraryImagePixels()
+{
+    const Geometry g = state().geometry();
+    return g.bytes() / g.bytesPerPixel;
+}
+
 void setLibraryGeometry(std::int32_t width, std::int32_t height, std::int32_t bytesPerPixel)
 {
     state().setGeometry({width, height, bytesPerPixel, 1, true});
