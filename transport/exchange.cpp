@@ -30,6 +30,12 @@ InProgressMark::~InProgressMark()
     if (active_) state().commandInProgress.store(0);
 }
 
+void requestCancel()
+{
+    state().cancelRequested.store(1);
+    sys::wakeSleepers();
+}
+
 std::span<const StatusRule> standardStatuses() { return kStandardStatuses; }
 
 ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, std::uint8_t *reply,
@@ -54,6 +60,7 @@ ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, s
         if (!pacer.waitNextTick(cancel)) return {Ending::Canceled, 0};
         if (options.holdWhileSet) {
             while (options.holdWhileSet->load()) {
+                if (options.requestsCancelWhileHeld) requestCancel();
                 pacer.markTick();
                 pacer.waitNextTick();
             }

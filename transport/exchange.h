@@ -41,6 +41,10 @@ struct ExchangeOptions {
     // Before each send, while this flag is set, wait for the next tick (DoCancel waits so
     // for the command it cancels).
     const std::atomic<std::uint8_t> *holdWhileSet = nullptr;
+    // While held, raise the cancel request again on every tick: the command being waited
+    // for may have started after the request and cleared it on entry, and would then
+    // never end (nor would the hold).
+    bool requestsCancelWhileHeld = false;
 };
 
 enum class Ending : std::uint8_t {
@@ -99,6 +103,9 @@ struct CommandOutcome {
 // the result, write the command's failure line.
 CommandOutcome run(const Command &command, device::Handle handle, const VendorCommandBlock &block,
                    std::uint8_t *reply);
+
+// Raises cancelRequested and wakes every cancellable wait at once.
+void requestCancel();
 
 // Holds commandInProgress at 1 from construction to destruction, for a command that
 // makes several exchanges and must keep DoCancel waiting across all of them.

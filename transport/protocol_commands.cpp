@@ -19,7 +19,7 @@ const Command kInitialize{.logPrefix = nullptr};
 
 const Command kCancel{
     .logPrefix = nullptr,
-    .options = {.timeoutSeconds = 10, .holdWhileSet = &state().commandInProgress},
+    .options = {.timeoutSeconds = 10, .holdWhileSet = &state().commandInProgress, .requestsCancelWhileHeld = true},
     .clearsCancel = false,
 };
 
@@ -90,8 +90,7 @@ ResultByte getFirmwareVersion(device::Handle handle, std::int32_t offset, std::i
 
 ResultByte cancelCommand()
 {
-    state().cancelRequested.store(1);
-    sys::wakeSleepers();
+    requestCancel();
     alignas(8) std::uint8_t reply[8];
     return run(kCancel, connection::connectedHandle(), VendorCommandBlock::make(kCmdCancel), reply).result;
 }
