@@ -10,8 +10,10 @@ namespace fpm::sim {
 
 VirtualHost &VirtualHost::instance()
 {
-    static VirtualHost host;
-    return host;
+    // Never destroyed: a worker of the library may still talk to its module while the
+    // process exits, as it may to a real disk.
+    static VirtualHost *host = new VirtualHost;
+    return *host;
 }
 
 void VirtualHost::reset()

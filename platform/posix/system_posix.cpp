@@ -19,8 +19,9 @@ namespace fpm::sys {
 
 namespace {
 
-std::mutex g_wakeMutex;
-std::condition_variable g_wake;
+// Never destroyed: a worker may still sleep on them while the process exits.
+std::mutex &g_wakeMutex = *new std::mutex;
+std::condition_variable &g_wake = *new std::condition_variable;
 const auto g_processStart = std::chrono::steady_clock::now();
 
 std::string utf8(const std::u16string &text)
