@@ -75,7 +75,7 @@ void RepairDefectPixelsWithSizeQuery(benchmark::State &s)
     state.defectPixels = randomDefects(1000);
     std::vector<std::uint8_t> image(kSide * kSide * 2, 0x33);
     for (auto _ : s) {
-        benchmark::DoNotOptimize(fpm::image::repairDefectPixels(image.data()));
+        benchmark::DoNotOptimize(fpm::image::repairDefectPixels(image.data(), fpm::state().geometry()));
         host.clearRequests();
     }
     host.reset();

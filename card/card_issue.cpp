@@ -50,8 +50,7 @@ ResultByte beginIssueCardProcedure(ResultCallback callback)
     procedure::Run *run = procedure::Run::claim(s.issueCardWorker);
     if (!run) return finger::kProcedureRunning;
     s.issueCardCallback = callback;
-    run->launch(issueCardProcedure);
-    return finger::kProcedureStarted;
+    return run->launch(issueCardProcedure) ? finger::kProcedureStarted : finger::kProcedureNotStarted;
 }
 
 }  // namespace fpm::card

@@ -6,8 +6,8 @@
 #   files and the virtual module;
 # - library code outside exports/ and tools/ calls an exported function;
 # - code outside connection/module_handle.cpp writes the module handle.
-# Tests, benchmarks, examples, the virtual module and the virtual library are not part of
-# the layers.
+# Tests, fuzz targets, benchmarks, examples, the virtual module and the virtual library are
+# not part of the layers.
 cmake_minimum_required(VERSION 3.20)
 if(NOT ROOT)
   message(FATAL_ERROR "usage: cmake -DROOT=<source folder> -P CheckLayers.cmake")
@@ -51,7 +51,7 @@ if(exported_count LESS 100)
 endif()
 
 file(GLOB_RECURSE sources RELATIVE ${ROOT} ${ROOT}/*.h ${ROOT}/*.cpp)
-list(FILTER sources EXCLUDE REGEX "^(build|tests|bench|sim|virtual|packaging|examples|bindings)/|^\\.")
+list(FILTER sources EXCLUDE REGEX "^(build|tests|fuzz|bench|sim|virtual|packaging|examples|bindings)/|^\\.")
 set(faults "")
 set(checked 0)
 foreach(file IN LISTS sources)

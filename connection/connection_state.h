@@ -21,9 +21,43 @@ struct DefectPixel {
     std::int32_t column;
 };
 
+// The image geometry of the caller's last size query: what callers size their buffers
+// from, and so what every image read uses.
+struct Geometry {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t bytesPerPixel = 1;
+    // How the query that set it stored the module's answer: sides doubled (the
+    // WithHandle_16 twin), and whether the depth came from the answer (the plain queries).
+    std::int32_t sideScale = 1;
+    bool depthFromModule = true;
+
+    // width x height x bytes per pixel; 0 when no size query has set it.
+    std::int64_t bytes() const
+    {
+        if (width <= 0 || height <= 0 || bytesPerPixel <= 0) return 0;
+        return static_cast<std::int64_t>(width) * height * bytesPerPixel;
+    }
+    // The geometry the same kind of query would store from this answer of the module.
+    Geometry fromAnswer(std::int32_t answerWidth, std::int32_t answerHeight, std::int32_t answerDepth) const
+    {
+        Geometry g = *this;
+        g.width = answerWidth * sideScale;
+        g.height = answerHeight * sideScale;
+        if (depthFromModule) g.bytesPerPixel = answerDepth;
+        return g;
+    }
+    bool sameImage(const Geometry &o) const
+    {
+        return width == o.width && height == o.height && bytesPerPixel == o.bytesPerPixel;
+    }
+};
+
 struct ConnectionState {
     // Device and geometry. The handle is read by worker threads (the LED wait) while a
-    // caller may close it, so it is atomic; the geometry is not shared that way.
+    // caller may close it, so it is atomic. The geometry fields are written only through
+    // setGeometry and read by the library only through geometry() (both under one lock),
+    // since workers and callers query and read at the same time.
     std::atomic<device::Handle> deviceHandle{nullptr};
     std::int32_t imageWidth = 0;
     std::int32_t imageHeight = 0;
@@ -60,6 +94,9 @@ struct ConnectionState {
     std::u16string devicePath;
 
     std::int32_t imageByteCount() const { return imageWidth * imageHeight * bytesPerPixel; }
+
+    Geometry geometry() const;
+    void setGeometry(const Geometry &g);
 };
 
 using log::kPathCapacity;

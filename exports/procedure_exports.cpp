@@ -5,6 +5,7 @@
 #include "exports/export.h"
 #include "finger/delete_fingers.h"
 #include "finger/procedure_image.h"
+#include "finger/procedure_worker.h"
 #include "finger/procedures.h"
 
 using namespace fpm::finger;
@@ -64,7 +65,7 @@ FPM_EXPORT FPM_RESULT FPM_CALL SmartCard_Verify(int32_t *width, int32_t *height,
 FPM_EXPORT FPM_RESULT FPM_CALL CompleteEnrollmentProcedure(void)
 {
     fpm::procedure::releaseHandedImages();
-    fpm::state().enrollWorker.store(nullptr);
+    fpm::procedure::Run::clearGuardAfterFinalEvent(fpm::state().enrollWorker);
     return fpm::kSuccess;
 }
 

@@ -24,7 +24,7 @@ FPM_EXPORT FPM_RESULT FPM_CALL SendDataTransactionWithHandle(FPM_HANDLE handle, 
                                                              unsigned char *buffer, uint32_t length,
                                                              uint32_t timeout)
 {
-    if (!block) return fpm::kFailure;
+    if (!block || length > kMaxDataBytes || (!buffer && length)) return fpm::kFailure;
     return transfer(handle, block, Direction::ToModule, buffer, length, timeout) ? fpm::kSuccess : fpm::kFailure;
 }
 
@@ -32,7 +32,7 @@ FPM_EXPORT FPM_RESULT FPM_CALL RecvDataTransactionWithHandle(FPM_HANDLE handle, 
                                                              unsigned char *buffer, uint32_t length,
                                                              uint32_t timeout)
 {
-    if (!block) return fpm::kFailure;
+    if (!block || length > kMaxDataBytes || (!buffer && length)) return fpm::kFailure;
     return transfer(handle, block, Direction::FromModule, buffer, length, timeout) ? fpm::kSuccess : fpm::kFailure;
 }
 

@@ -6,9 +6,16 @@ namespace fpm::finger {
 
 ResultByte readCaptureImage(const image::ImageRead &read, device::Handle handle, std::uint8_t *buffer)
 {
-    if (image::readPlain(read, handle, buffer) != kSuccess) return kFailure;
-    // A repair that cannot run leaves the image as read; the capture itself succeeded.
-    image::repairDefectPixels(buffer);
+    return readCaptureImage(read, handle, buffer, state().geometry());
+}
+
+ResultByte readCaptureImage(const image::ImageRead &read, device::Handle handle, std::uint8_t *buffer,
+                            const Geometry &geometry)
+{
+    if (image::readPlain(read, handle, buffer, geometry.bytes()) != kSuccess) return kFailure;
+    // A repair that cannot run leaves the image as read; the capture itself succeeded,
+    // unless the module now describes another image than the one it sent.
+    if (image::repairDefectPixels(buffer, geometry) == image::kGeometryChanged) return kFailure;
     return kSuccess;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "connection/connection_state.h"
 #include "connection/result.h"
 #include "image/image_read.h"
 #include "platform/device_io.h"
@@ -14,5 +15,9 @@ namespace fpm::finger {
 // delivered (repaired or, when the repair cannot run, as read), 2 failure with `buffer`
 // untouched. A null buffer or no size query yet gives 2 with nothing sent.
 ResultByte readCaptureImage(const image::ImageRead &read, device::Handle handle, std::uint8_t *buffer);
+// The same with a geometry taken beforehand (a procedure's own). 2 also when the repair's
+// size query finds the module describing another geometry.
+ResultByte readCaptureImage(const image::ImageRead &read, device::Handle handle, std::uint8_t *buffer,
+                            const Geometry &geometry);
 
 }  // namespace fpm::finger

@@ -53,8 +53,7 @@ ResultByte beginDeleteProcedure(std::uint8_t fingerIndex, ResultCallback callbac
     if (!run) return kProcedureRunning;
     s.deleteCallback = callback;
     s.deleteFinger = fingerIndex;
-    run->launch(deleteProcedure);
-    return kProcedureStarted;
+    return run->launch(deleteProcedure) ? kProcedureStarted : kProcedureNotStarted;
 }
 
 }  // namespace fpm::finger

@@ -19,6 +19,9 @@ inline constexpr std::uint8_t kLastSlot = 5;
 inline constexpr ResultByte kProcedureRunning = 16;
 // The start calls' result when they did start the worker.
 inline constexpr ResultByte kProcedureStarted = 2;
+// The start calls' result when the system would not start the worker thread (the
+// started result would be a lie; nothing runs and the guard is free again).
+inline constexpr ResultByte kProcedureNotStarted = 0;
 
 // Argument: the finger index, low byte sent.
 extern const transport::CommandRow kDeleteFinger;

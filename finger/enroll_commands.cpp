@@ -75,8 +75,13 @@ ResultByte checkEnrollStatus(device::Handle handle)
 
 ResultByte getEnrollImage(device::Handle handle, std::uint8_t *buffer)
 {
+    return getEnrollImage(handle, buffer, state().geometry());
+}
+
+ResultByte getEnrollImage(device::Handle handle, std::uint8_t *buffer, const Geometry &geometry)
+{
     state().cancelRequested.store(0);
-    return readCaptureImage(kEnrollImage, handle, buffer);
+    return readCaptureImage(kEnrollImage, handle, buffer, geometry);
 }
 
 ResultByte maxEnrollPerFinger(device::Handle handle, std::uint8_t *count)

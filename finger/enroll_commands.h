@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "connection/connection_state.h"
 #include "connection/result.h"
 #include "platform/device_io.h"
 
@@ -21,6 +22,8 @@ ResultByte queryEnrollAmount(device::Handle handle, std::uint8_t finger, std::in
 ResultByte doEnrollRequest(device::Handle handle, std::uint8_t finger);
 ResultByte checkEnrollStatus(device::Handle handle);
 ResultByte getEnrollImage(device::Handle handle, std::uint8_t *buffer);
+// The same with the geometry a procedure took when it started.
+ResultByte getEnrollImage(device::Handle handle, std::uint8_t *buffer, const Geometry &geometry);
 ResultByte maxEnrollPerFinger(device::Handle handle, std::uint8_t *count);
 
 }  // namespace fpm::finger

@@ -89,7 +89,12 @@ ResultByte doIdentifyRequestEx(device::Handle handle, std::uint8_t *finger, cons
 
 ResultByte getIdentifyImage(device::Handle handle, std::uint8_t *buffer)
 {
-    return readCaptureImage(kIdentifyImage, handle, buffer);
+    return getIdentifyImage(handle, buffer, state().geometry());
+}
+
+ResultByte getIdentifyImage(device::Handle handle, std::uint8_t *buffer, const Geometry &geometry)
+{
+    return readCaptureImage(kIdentifyImage, handle, buffer, geometry);
 }
 
 }  // namespace fpm::finger

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "connection/connection_state.h"
 #include "connection/result.h"
 #include "platform/device_io.h"
 
@@ -19,5 +20,7 @@ ResultByte doIdentifyRequest(device::Handle handle, std::uint8_t *finger);
 // asked; an upload result other than 1 is returned as it is.
 ResultByte doIdentifyRequestEx(device::Handle handle, std::uint8_t *finger, const std::uint8_t *image);
 ResultByte getIdentifyImage(device::Handle handle, std::uint8_t *buffer);
+// The same with the geometry a procedure took when it started.
+ResultByte getIdentifyImage(device::Handle handle, std::uint8_t *buffer, const Geometry &geometry);
 
 }  // namespace fpm::finger

@@ -12,10 +12,24 @@ namespace fpm::procedure {
 
 bool CaptureBuffers::querySize()
 {
-    if (transport::querySize(connection::connectedHandle(), transport::SizeQueryKind::Plain, &width, &height,
-                             &bytesPerPixel) != kSuccess)
+    // The procedure's own geometry: the one the caller's last size query set, which the
+    // caller sizes its images from. The module must still describe it; before any size
+    // query its answer becomes the geometry, as a caller's query would make it.
+    transport::SizeAnswer answer;
+    if (transport::askSize(connection::connectedHandle(), answer) != kSuccess) return false;
+    Geometry g = state().geometry();
+    if (g.bytes() == 0) {
+        g = {answer.width, answer.height, answer.bytesPerPixel, 1, true};
+        state().setGeometry(g);
+    } else if (!g.fromAnswer(answer.width, answer.height, answer.bytesPerPixel).sameImage(g)) {
         return false;
-    raw.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * bytesPerPixel, 0);
+    }
+    if (g.bytes() == 0) return false;
+    geometry = g;
+    width = g.width;
+    height = g.height;
+    bytesPerPixel = static_cast<std::uint8_t>(g.bytesPerPixel);
+    raw.assign(static_cast<std::size_t>(g.bytes()), 0);
     return true;
 }
 
@@ -24,13 +38,11 @@ Image CaptureBuffers::makeImage() const
     return Image(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
 }
 
-void CaptureBuffers::toEightBits(Image &image) const
+bool CaptureBuffers::toEightBits(Image &image) const
 {
-    if (bytesPerPixel == 2) {
-        image::trans16To8(raw.data(), image.data(), width, height);
-    } else {
-        if (image.size() != 0) std::memcpy(image.data(), raw.data(), image.size());
-    }
+    if (bytesPerPixel == 2) return image::convertCapture(raw.data(), image.data(), width, height);
+    if (image.size() != 0) std::memcpy(image.data(), raw.data(), image.size());
+    return true;
 }
 
 ResultByte connectForProcedure(std::int32_t *width, std::int32_t *height)

@@ -42,11 +42,14 @@ Ending takeCaptures(Run &run, const EnrollmentReports &report, std::uint8_t fing
         switch (last) {
         case CODE_OK:
             report(kEventCaptureAccepted);
-            if (finger::getEnrollImage(connection::connectedHandle(), capture.raw.data()) != kSuccess) return Ending::Failed;
-            capture.toEightBits(image);
+            // A capture that cannot be read or converted is a failed read.
+            if (finger::getEnrollImage(connection::connectedHandle(), capture.raw.data(), capture.geometry) != kSuccess ||
+                !capture.toEightBits(image))
+                return Ending::Failed;
             if (accepted + 1 == count) {
                 pause(kFinalPauseMs);
-                report(kEventEnrollComplete, image.handOver());
+                run.finalEventReached();
+                report(kEventEnrollComplete, image.handOver().pixels());
                 connection::runLedWait();
                 return Ending::Completed;
             }
@@ -56,11 +59,11 @@ Ending takeCaptures(Run &run, const EnrollmentReports &report, std::uint8_t fing
         case CODE_FAKE_FINGER:
             // Shown to the user, then the same capture again.
             report(CODE_FAKE_FINGER);
-            if (finger::getEnrollImage(connection::connectedHandle(), capture.raw.data()) != kSuccess) {
+            if (finger::getEnrollImage(connection::connectedHandle(), capture.raw.data(), capture.geometry) != kSuccess ||
+                !capture.toEightBits(image)) {
                 pause(kFinalPauseMs);
                 return Ending::Failed;
             }
-            capture.toEightBits(image);
             report(CODE_FAKE_FINGER, image.data());
             break;
         case CODE_CANCELING:
@@ -100,6 +103,7 @@ void enrollProcedure(Run &run)
     // A failed enrolment reports its last result and leaves the module switched off and
     // closed.
     connection::runLedWait();
+    run.finalEventReached();
     report(last);
     connection::closeDevice();
 }

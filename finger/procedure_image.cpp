@@ -1,6 +1,8 @@
 #include "finger/procedure_image.h"
 
-#include <atomic>
+#include <algorithm>
+#include <mutex>
+#include <vector>
 
 #include "connection/connection_state.h"
 
@@ -8,40 +10,51 @@ namespace fpm::procedure {
 
 namespace {
 
-// Handed images wait here for a complete function. Workers push, the complete function
-// takes the whole list at once, so no entry is ever taken twice.
+// Handed images wait here for a complete function; the mutex is their one owner.
 struct Handed {
-    Handed *next;
     std::uint8_t *pixels;
+    bool reporting;   // its final event is being reported
+    bool completed;   // a complete function came during that report
 };
-std::atomic<Handed *> g_handed{nullptr};
+std::mutex g_mutex;
+std::vector<Handed> g_handed;
 
 }  // namespace
 
 Image::Image(std::size_t bytes) : pixels_(new std::uint8_t[bytes ? bytes : 1]()), size_(bytes) {}
 
-std::uint8_t *Image::handOver()
+HandedImage Image::handOver()
 {
     std::uint8_t *pixels = pixels_.release();
-    // Published before it is listed: a complete function running meanwhile then either
-    // frees it and clears the pointer after, or leaves both for the next one.
+    std::lock_guard lock(g_mutex);
+    g_handed.push_back({pixels, true, false});
     state().procedureImage.store(pixels);
-    auto *entry = new Handed{g_handed.load(), pixels};
-    while (!g_handed.compare_exchange_weak(entry->next, entry)) {
-    }
-    return pixels;
+    return HandedImage(pixels);
+}
+
+HandedImage::~HandedImage()
+{
+    std::lock_guard lock(g_mutex);
+    auto it = std::find_if(g_handed.begin(), g_handed.end(), [&](const Handed &h) { return h.pixels == pixels_; });
+    if (it == g_handed.end()) return;
+    it->reporting = false;
+    if (!it->completed) return;
+    delete[] it->pixels;
+    g_handed.erase(it);
 }
 
 void releaseHandedImages()
 {
-    Handed *entry = g_handed.exchange(nullptr);
+    std::lock_guard lock(g_mutex);
     state().procedureImage.store(nullptr);
-    while (entry) {
-        Handed *next = entry->next;
-        delete[] entry->pixels;
-        delete entry;
-        entry = next;
-    }
+    std::erase_if(g_handed, [](Handed &h) {
+        if (h.reporting) {
+            h.completed = true;
+            return false;
+        }
+        delete[] h.pixels;
+        return true;
+    });
 }
 
 }  // namespace fpm::procedure

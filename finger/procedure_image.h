@@ -10,21 +10,38 @@
 
 namespace fpm::procedure {
 
+// A handed image while its final event is being reported. A complete function called
+// meanwhile (from the callback or from another thread) cannot free it: the image goes
+// when the report ends instead.
+class HandedImage {
+public:
+    explicit HandedImage(std::uint8_t *pixels) : pixels_(pixels) {}
+    ~HandedImage();
+    HandedImage(const HandedImage &) = delete;
+    HandedImage &operator=(const HandedImage &) = delete;
+    std::uint8_t *pixels() const { return pixels_; }
+
+private:
+    std::uint8_t *pixels_;
+};
+
 class Image {
 public:
     explicit Image(std::size_t bytes);
     std::uint8_t *data() const { return pixels_.get(); }
     std::size_t size() const { return size_; }
-    // Gives the image to the caller; the worker must not write it any more.
-    std::uint8_t *handOver();
+    // Gives the image to the caller for a final event; the worker must not write it
+    // any more. Keep the result until the callback has returned.
+    [[nodiscard]] HandedImage handOver();
 
 private:
     std::unique_ptr<std::uint8_t[]> pixels_;
     std::size_t size_;
 };
 
-// The complete functions: frees every image handed to the caller so far. Images of
-// finished procedures that were never completed are freed here too, never leaked.
+// The complete functions: frees every image handed to the caller so far (an image whose
+// final event is still being reported goes when that report ends). Images of finished
+// procedures that were never completed are freed here too, never leaked.
 void releaseHandedImages();
 
 }  // namespace fpm::procedure

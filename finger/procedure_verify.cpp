@@ -18,11 +18,13 @@ namespace {
 // read failed.
 bool reportIdentified(VerifyCallback callback, std::uint8_t outcome, std::uint8_t &finger, CaptureBuffers &capture)
 {
-    if (finger::getIdentifyImage(connection::connectedHandle(), capture.raw.data()) != kSuccess) return false;
     Image image = capture.makeImage();
-    capture.toEightBits(image);
+    if (finger::getIdentifyImage(connection::connectedHandle(), capture.raw.data(), capture.geometry) != kSuccess ||
+        !capture.toEightBits(image))
+        return false;
     capture.raw = {};
-    callback(&outcome, &finger, image.handOver());
+    const HandedImage handed = image.handOver();
+    callback(&outcome, &finger, handed.pixels());
     return true;
 }
 

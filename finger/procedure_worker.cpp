@@ -42,7 +42,21 @@ void Run::release()
     // Only this run's own mark is cleared; a complete function may have cleared it and a
     // new procedure taken the guard meanwhile.
     void *self = this;
-    guard_.compare_exchange_strong(self, nullptr);
+    if (guard_.compare_exchange_strong(self, nullptr)) return;
+    void *finished = finalMark();
+    guard_.compare_exchange_strong(finished, nullptr);
+}
+
+void Run::finalEventReached()
+{
+    void *self = this;
+    guard_.compare_exchange_strong(self, finalMark());
+}
+
+void Run::clearGuardAfterFinalEvent(std::atomic<void *> &guard)
+{
+    void *held = guard.load();
+    if (reinterpret_cast<std::uintptr_t>(held) & 1u) guard.compare_exchange_strong(held, nullptr);
 }
 
 void Run::entry(void *argument)

@@ -25,11 +25,21 @@ public:
     // this worker still finishes (the worker's end does it too).
     void release();
 
+    // The final event is about to be reported: from now on a complete function may give
+    // the guard back (clearGuardAfterFinalEvent), not before.
+    void finalEventReached();
+    // The complete functions' part: clears the guard only when its run has reached its
+    // final event, so that a running procedure keeps its guard.
+    static void clearGuardAfterFinalEvent(std::atomic<void *> &guard);
+
     Run(const Run &) = delete;
     Run &operator=(const Run &) = delete;
 
 private:
     explicit Run(std::atomic<void *> &guard) : guard_(guard) {}
+    // The guard holds the run's address, with the lowest bit set once the final event
+    // is reached; runs are aligned, so the bit is free.
+    void *finalMark() { return reinterpret_cast<void *>(reinterpret_cast<std::uintptr_t>(this) | 1u); }
     static void entry(void *argument);
     // Both the starter and the worker hold the run; the last one gives the thread handle
     // back and frees it.

@@ -115,17 +115,23 @@ bool usableSize(std::int32_t width, std::int32_t height)
 
 std::int32_t trans16To8(const std::uint8_t *input, std::uint8_t *output, std::int32_t width, std::int32_t height)
 {
-    if (state().bytesPerPixel != 2) return kNotSixteenBit;
+    if (state().geometry().bytesPerPixel != 2) return kNotSixteenBit;
     // An unusable call must not fix the working size: every later call would fail.
     if (!input || !output || !usableSize(width, height)) return kBadImageArguments;
     const WorkingSize working = workingSizeFor(width, height);
     if (std::int64_t{working.width} * working.height > std::int64_t{width} * height) return kBuffersTooSmall;
+    return convertCapture(input, output, working.width, working.height) ? kConverted : kBadImageArguments;
+}
+
+bool convertCapture(const std::uint8_t *input, std::uint8_t *output, std::int32_t width, std::int32_t height)
+{
+    if (!input || !output || !usableSize(width, height)) return false;
     try {
-        convert16To8(input, output, working.width, working.height);
+        convert16To8(input, output, width, height);
     } catch (const std::bad_alloc &) {
-        return kBadImageArguments;
+        return false;
     }
-    return kConverted;
+    return true;
 }
 
 }  // namespace fpm::image

@@ -42,4 +42,9 @@ void convert16To8(const std::uint8_t *input, std::uint8_t *output, int width, in
 // own width and height describe; nothing is written when it does not.
 std::int32_t trans16To8(const std::uint8_t *input, std::uint8_t *output, std::int32_t width, std::int32_t height);
 
+// The background procedures' conversion: their own capture at its own size, whatever
+// working size the export fixed. False (nothing written) for a size the pipeline cannot
+// take or when memory runs out.
+bool convertCapture(const std::uint8_t *input, std::uint8_t *output, std::int32_t width, std::int32_t height);
+
 }  // namespace fpm::image

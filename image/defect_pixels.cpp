@@ -119,11 +119,12 @@ std::int32_t readBaselineAndList()
     std::uint8_t depth = 0;
     if (transport::querySize(handle, transport::SizeQueryKind::Plain, &width, &height, &depth) != kSuccess)
         return kQueryFailed;
-    const std::int64_t bytes = currentImageBytes();
+    // The size of this query's answer, whatever another thread queries meanwhile.
+    const std::int64_t bytes = static_cast<std::int64_t>(width) * height * depth;
     if (bytes == 0) return kQueryFailed;
 
     std::vector<std::uint8_t> baseline(static_cast<std::size_t>(bytes));
-    if (readPlain(kBaseImage, handle, baseline.data()) != kSuccess) return kQueryFailed;
+    if (readPlain(kBaseImage, handle, baseline.data(), bytes) != kSuccess) return kQueryFailed;
 
     ConnectionState &s = state();
     s.baseImage = std::move(baseline);
@@ -144,22 +145,19 @@ std::int32_t buildDefectPixelMap()
     return result;
 }
 
-std::int32_t repairDefectPixels(std::uint8_t *image)
+std::int32_t repairDefectPixels(std::uint8_t *image, const Geometry &inUse)
 {
     ConnectionState &s = state();
     if (!s.defectRepairEnabled) return 0;
-    // The caller's image was read with the geometry held before this query.
-    const std::int32_t imageWidth = s.imageWidth, imageHeight = s.imageHeight, imageDepth = s.bytesPerPixel;
-    std::int32_t width = 0, height = 0;
-    std::uint8_t depth = 0;
-    if (transport::querySize(connection::connectedHandle(), transport::SizeQueryKind::Plain, &width, &height,
-                             &depth) != kSuccess)
-        return kQueryFailed;
+    // The library's own query: its answer is compared, never stored.
+    transport::SizeAnswer answer;
+    if (transport::askSize(connection::connectedHandle(), answer) != kSuccess) return kQueryFailed;
+    // A module that now reports another geometry than the one the image was read with
+    // is not to be trusted with this image.
+    if (!inUse.fromAnswer(answer.width, answer.height, answer.bytesPerPixel).sameImage(inUse)) return kGeometryChanged;
     if (!image) return kNoImage;
     if (s.baseImage.empty()) return kNoBaseline;
-    // A module that now reports another geometry than the image's or the map's would make
-    // the repair reach outside the image.
-    if (width != imageWidth || height != imageHeight || depth != imageDepth) return kQueryFailed;
+    const std::int32_t width = inUse.width, height = inUse.height, depth = inUse.bytesPerPixel;
     if (width != s.baseWidth || height != s.baseHeight ||
         s.baseImage.size() != static_cast<std::size_t>(width) * height * depth)
         return kNoBaseline;

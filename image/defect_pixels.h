@@ -15,11 +15,14 @@ namespace fpm::image {
 // 0 on success, -1 when the baseline could not be read (the connect then fails).
 std::int32_t buildDefectPixelMap();
 
-// Replaces each listed pixel of `image` (the connected module's geometry) by the mean of
-// its nearest unlisted neighbours in the same row. 0 done or switched off; -1 size query
-// failed, -3 no image, -4 no baseline yet, -5 a listed pixel has no usable neighbour
-// (the image is then left as it was).
-std::int32_t repairDefectPixels(std::uint8_t *image);
+// Replaces each listed pixel of `image`, read with the geometry `inUse`, by the mean of
+// its nearest unlisted neighbours in the same row. Asks the module for its size first
+// and stores the answer nowhere. 0 done or switched off; -1 size query failed,
+// kGeometryChanged the module's answer no longer describes `inUse` (the image must not
+// be trusted), -3 no image, -4 no baseline for this geometry, -5 a listed pixel has no
+// usable neighbour (the image is then left as it was).
+inline constexpr std::int32_t kGeometryChanged = -2;
+std::int32_t repairDefectPixels(std::uint8_t *image, const Geometry &inUse);
 
 // The pieces of the two above that need no module.
 

@@ -30,12 +30,7 @@ private:
 
 }  // namespace
 
-std::int64_t currentImageBytes()
-{
-    const ConnectionState &s = state();
-    if (s.imageWidth <= 0 || s.imageHeight <= 0 || s.bytesPerPixel <= 0) return 0;
-    return static_cast<std::int64_t>(s.imageWidth) * s.imageHeight * s.bytesPerPixel;
-}
+std::int64_t currentImageBytes() { return state().geometry().bytes(); }
 
 ReadOutcome readImage(const ImageRead &read, device::Handle handle, std::uint8_t *buffer, std::int64_t byteCount)
 {
@@ -71,7 +66,11 @@ ReadOutcome readImage(const ImageRead &read, device::Handle handle, std::uint8_t
 
 ResultByte readPlain(const ImageRead &read, device::Handle handle, std::uint8_t *buffer)
 {
-    const std::int64_t bytes = currentImageBytes();
+    return readPlain(read, handle, buffer, currentImageBytes());
+}
+
+ResultByte readPlain(const ImageRead &read, device::Handle handle, std::uint8_t *buffer, std::int64_t bytes)
+{
     if (!buffer || bytes == 0) return kFailure;
     return readImage(read, handle, buffer, bytes).delivered() ? kSuccess : kFailure;
 }

@@ -15,7 +15,7 @@ inline constexpr std::uint8_t kStatusFlag = 1;  // status or data phase
 
 // Largest image the library's geometry can describe: a size query stores at most twice
 // 255 in each direction, at two bytes per pixel.
-inline constexpr std::int64_t kMaxImageBytes = 510 * 510 * 2;
+inline constexpr std::int64_t kMaxImageBytes = transport::kMaxDataBytes;
 
 struct ImageRead {
     std::uint8_t code;
@@ -51,5 +51,7 @@ std::int64_t currentImageBytes();
 // The plain reads' result: 1 delivered, 2 otherwise (also for a null buffer or no
 // geometry, with nothing sent).
 ResultByte readPlain(const ImageRead &read, device::Handle handle, std::uint8_t *buffer);
+// The same for an image of `bytes` bytes (a geometry the caller took beforehand).
+ResultByte readPlain(const ImageRead &read, device::Handle handle, std::uint8_t *buffer, std::int64_t bytes);
 
 }  // namespace fpm::image

@@ -705,7 +705,7 @@ FPM_RESULT FPM_CALL SmartCard_delete_finger(int32_t fingerIndex);
  * thread of the library. The callback is called on that thread with a pointer to the
  * result (1 deleted, 2 a deletion failed), valid during the call; then the LEDs are set
  * to "done". Results: 2 the worker was started (not 1); 16 a deletion is still running,
- * and it keeps its own callback and finger index. A deletion counts as running until its
+ * and it keeps its own callback and finger index; 0 no worker thread could be started. A deletion counts as running until its
  * callback has returned, so a start call from inside the callback gives 16. A null
  * callback is accepted: the deletion runs without a report. */
 FPM_RESULT FPM_CALL BeginDeleteEnrolledFingerProcedure(ResultCallback callback);
@@ -805,7 +805,8 @@ FPM_RESULT FPM_CALL CheckCardIssued(unsigned char *issued);
  * pointer to IssueCard's result (valid during the call), then switches the module's
  * device status off and closes the module whatever the result: later commands need a
  * new connection. Results: 2 the worker was started (not 1); 16 an issue procedure is
- * still running (it keeps its callback; a start call from inside the callback gives 16).
+ * still running (it keeps its callback; a start call from inside the callback gives 16);
+ * 0 no worker thread could be started.
  * A null callback is accepted: the card is issued and the module closed without a
  * report. */
 FPM_RESULT FPM_CALL BeginIssueCardProcedure(ResultCallback callback);

@@ -12,10 +12,11 @@ namespace fpm::log {
 
 namespace {
 
-// Workers and callers may log at the same moment; only the remembered file name needs
-// a hand-off between them, the files themselves are opened exclusively. Never destroyed,
-// as a worker may log while the process exits.
-std::mutex &currentFileMutex()
+// Workers and callers may log at the same moment, and a connect prepares the paths again
+// while a worker still logs: every path is read and written under this lock (the files
+// themselves are opened exclusively). Never destroyed, as a worker may log while the
+// process exits.
+std::mutex &pathsMutex()
 {
     static NoDestroy<std::mutex> mutex;
     return *mutex;
@@ -23,13 +24,13 @@ std::mutex &currentFileMutex()
 
 std::u16string currentFile()
 {
-    std::lock_guard lock(currentFileMutex());
+    std::lock_guard lock(pathsMutex());
     return paths().currentLogFile;
 }
 
 void setCurrentFile(const std::u16string &path)
 {
-    std::lock_guard lock(currentFileMutex());
+    std::lock_guard lock(pathsMutex());
     paths().currentLogFile = path;
 }
 
@@ -85,16 +86,24 @@ bool preparePaths()
     // Every log path (folder, separator, "SmartCard_Log[n].txt") must fit its buffer.
     if (join(logFolder, fileName(0)).size() >= kPathCapacity) return false;
 
-    s.exeDirectory = folder;
-    s.logFolder = logFolder;
-    for (int i = 0; i < 10; ++i) s.logFileNames[i] = fileName(i);
+    {
+        std::lock_guard lock(pathsMutex());
+        s.exeDirectory = folder;
+        s.logFolder = logFolder;
+        for (int i = 0; i < 10; ++i) s.logFileNames[i] = fileName(i);
+    }
     s.prepared.store(true);
     return true;
 }
 
 std::u16string chooseFile()
 {
-    const Paths &s = paths();
+    Paths s;
+    {
+        std::lock_guard lock(pathsMutex());
+        s.logFolder = paths().logFolder;
+        s.logFileNames = paths().logFileNames;
+    }
     auto entries = sys::listDirectory(s.logFolder);
     if (!entries) return currentFile();
 

@@ -74,6 +74,19 @@ bool deleteFile(const std::u16string &path);
 // False when the file cannot be opened.
 bool appendExclusive(const std::u16string &path, const std::string &bytes);
 
+// The fuzz targets replace the four file operations above to run without touching the
+// disk, as tests replace the clock.
+class FileStore {
+public:
+    virtual ~FileStore() = default;
+    virtual void createDirectory(const std::u16string &path) = 0;
+    virtual std::optional<std::vector<DirectoryEntry>> listDirectory(const std::u16string &folder) = 0;
+    virtual bool deleteFile(const std::u16string &path) = 0;
+    virtual bool appendExclusive(const std::u16string &path, const std::string &bytes) = 0;
+};
+// nullptr restores the host's files.
+void setFileStore(FileStore *store);
+
 // The host's ANSI code page on Windows; plain bytes (UTF-8) elsewhere.
 std::string toAnsi(const std::u16string &text);
 

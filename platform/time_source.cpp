@@ -1,4 +1,5 @@
-// Routes the clock and the wait to the host's backend, or to a test's replacement.
+// Routes the clock, the wait and the log's files to the host's backend, or to a
+// test's replacement.
 #include <atomic>
 
 #include "platform/system.h"
@@ -8,6 +9,7 @@ namespace fpm::sys {
 
 namespace {
 std::atomic<TimeSource *> g_override{nullptr};
+std::atomic<FileStore *> g_files{nullptr};
 }
 
 void setTimeSource(TimeSource *source) { g_override.store(source); }
@@ -29,6 +31,32 @@ void wakeSleepers()
     TimeSource *o = g_override.load();
     if (o) o->wakeSleepers();
     backend::wakeSleepers();
+}
+
+void setFileStore(FileStore *store) { g_files.store(store); }
+
+void createDirectory(const std::u16string &path)
+{
+    FileStore *f = g_files.load();
+    f ? f->createDirectory(path) : backend::createDirectory(path);
+}
+
+std::optional<std::vector<DirectoryEntry>> listDirectory(const std::u16string &folder)
+{
+    FileStore *f = g_files.load();
+    return f ? f->listDirectory(folder) : backend::listDirectory(folder);
+}
+
+bool deleteFile(const std::u16string &path)
+{
+    FileStore *f = g_files.load();
+    return f ? f->deleteFile(path) : backend::deleteFile(path);
+}
+
+bool appendExclusive(const std::u16string &path, const std::string &bytes)
+{
+    FileStore *f = g_files.load();
+    return f ? f->appendExclusive(path, bytes) : backend::appendExclusive(path, bytes);
 }
 
 }  // namespace fpm::sys

@@ -10,7 +10,7 @@ packages=(
   wine wine32
   doxygen
   python3 python3-pytest python3-pil mono-mcs mono-runtime
-  clang lld llvm
+  clang lld llvm libclang-rt-14-dev
 )
 
 SUDO=""

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -70,8 +71,9 @@ public:
     void setHandler(std::uint8_t code, Handler handler);
     void clearScripts();
 
-    // Every transfer fails, as after the module was pulled out.
-    bool unplugged = false;
+    // Every transfer fails, as after the module was pulled out. Atomic: a test may pull
+    // it while a worker talks to it.
+    std::atomic<bool> unplugged{false};
 
     // Firmware state that the default answers use.
     std::array<std::uint8_t, 128> firmwareRecord{};

@@ -182,25 +182,26 @@ TEST_F(DefectModuleTest, AFailedBaselineReadKeepsTheOldMap)
 TEST_F(DefectModuleTest, RepairsACapturedImageAfterAskingTheModuleForItsSize)
 {
     sim::VirtualModule &m = connectModule();
+    useGeometry(m, 120, 100, 1);
     Bytes image(120 * 100);
-    EXPECT_EQ(image::repairDefectPixels(image.data()), -4);  // no baseline yet
+    EXPECT_EQ(image::repairDefectPixels(image.data(), state().geometry()), -4);  // no baseline yet
     ASSERT_EQ(image::buildDefectPixelMap(), 0);
     ASSERT_EQ(GetCurrentImage(image.data()), 1);
     Bytes expected = image;
     ASSERT_EQ(plainRepair(expected, 120, 100, 1, state().defectPixels), 0);
     host().clearRequests();
-    EXPECT_EQ(image::repairDefectPixels(image.data()), 0);
+    EXPECT_EQ(image::repairDefectPixels(image.data(), state().geometry()), 0);
     EXPECT_EQ(image, expected);
     EXPECT_EQ(host().requestsWithCode(0x34).size(), 1u);
 
-    EXPECT_EQ(image::repairDefectPixels(nullptr), -3);
+    EXPECT_EQ(image::repairDefectPixels(nullptr, state().geometry()), -3);
     m.script(0x34, sim::ScriptedReply::withStatus(2));
-    EXPECT_EQ(image::repairDefectPixels(image.data()), -1);
+    EXPECT_EQ(image::repairDefectPixels(image.data(), state().geometry()), -1);
 
     host().clearRequests();
     sew_patch_enable(0);
     const Bytes before = image;
-    EXPECT_EQ(image::repairDefectPixels(image.data()), 0);
+    EXPECT_EQ(image::repairDefectPixels(image.data(), state().geometry()), 0);
     EXPECT_EQ(image, before);
     EXPECT_TRUE(host().requests().empty());
 }
@@ -212,12 +213,12 @@ TEST_F(DefectModuleTest, ARepairNeverReachesOutsideTheImageItWasGiven)
     GuardedBuffer image(120 * 100);
     // The module now reports 16-bit pixels: the image read with 8-bit geometry is too small.
     m.bytesPerPixel = 2;
-    EXPECT_EQ(image::repairDefectPixels(image.data()), -1);
+    EXPECT_EQ(image::repairDefectPixels(image.data(), state().geometry()), image::kGeometryChanged);
     EXPECT_TRUE(image.untouched());
     // The map was made for another geometry than the one the image now has.
     useGeometry(m, 60, 40, 2);
     GuardedBuffer small(60 * 40 * 2);
-    EXPECT_EQ(image::repairDefectPixels(small.data()), -4);
+    EXPECT_EQ(image::repairDefectPixels(small.data(), state().geometry()), -4);
     EXPECT_TRUE(small.untouched());
 }
 

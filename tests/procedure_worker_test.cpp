@@ -96,7 +96,7 @@ TEST_F(ProcedureWorkerTest, HandedImagesLiveUntilTheCompleteFunctionAndNoneIsLos
     {
         procedure::Image image(12);
         image.data()[11] = 7;
-        first = image.handOver();
+        first = image.handOver().pixels();
     }
     // Still valid after the worker's buffer object is gone.
     EXPECT_EQ(first[11], 7);
@@ -105,8 +105,8 @@ TEST_F(ProcedureWorkerTest, HandedImagesLiveUntilTheCompleteFunctionAndNoneIsLos
         procedure::Image unhanded(12);  // freed by its worker
         procedure::Image second(4);
         EXPECT_EQ(second.data()[0], 0);
-        std::uint8_t *handed = second.handOver();
-        EXPECT_EQ(handed, state().procedureImage.load());
+        const procedure::HandedImage handed = second.handOver();
+        EXPECT_EQ(handed.pixels(), state().procedureImage.load());
     }
     // Both handed images are freed here (the leak check of the sanitizer build watches).
     procedure::releaseHandedImages();

@@ -10,6 +10,11 @@ namespace fpm::transport {
 
 enum class Direction : std::uint8_t { ToModule = kDataOut, FromModule = kDataIn };
 
+// The largest data phase the library moves: an image of twice 255 x 255 pixels at two
+// bytes each. The exported transfers refuse longer ones, which only a wrong length
+// (a negative number, say) can ask for.
+inline constexpr std::uint32_t kMaxDataBytes = 510 * 510 * 2;
+
 // The record of one transfer: zeroed (padding included), then filled with the block,
 // direction, buffer, length and time-out.
 void fillRequest(PassThroughRequest &request, const std::uint8_t *block16, Direction direction, void *buffer,

@@ -25,35 +25,42 @@ const Command kCancel{
 
 }  // namespace
 
+ResultByte askSize(device::Handle handle, SizeAnswer &answer)
+{
+    alignas(8) std::uint8_t reply[8];
+    CommandOutcome outcome = run(kQuerySize, handle, VendorCommandBlock::make(kCmdQuerySize), reply);
+    if (!outcome.ok()) return outcome.result;
+    answer = {reply[2], reply[3], reply[4] == 2 ? 2 : 1};
+    return kSuccess;
+}
+
 ResultByte querySize(device::Handle handle, SizeQueryKind kind, std::int32_t *width, std::int32_t *height,
                      std::uint8_t *bytesPerPixelOut)
 {
     if (!width || !height) return kFailure;
-    alignas(8) std::uint8_t reply[8];
-    CommandOutcome outcome = run(kQuerySize, handle, VendorCommandBlock::make(kCmdQuerySize), reply);
-    if (!outcome.ok()) return outcome.result;
+    SizeAnswer answer;
+    if (const ResultByte asked = askSize(handle, answer); asked != kSuccess) return asked;
 
     ConnectionState &s = state();
-    *width = reply[2];
-    *height = reply[3];
-    const std::int32_t bytesPerPixel = reply[4] == 2 ? 2 : 1;
+    Geometry g = s.geometry();
     switch (kind) {
     case SizeQueryKind::Plain:
-        s.bytesPerPixel = bytesPerPixel;
-        if (bytesPerPixelOut) *bytesPerPixelOut = static_cast<std::uint8_t>(bytesPerPixel);
+        g = {answer.width, answer.height, answer.bytesPerPixel, 1, true};
+        if (bytesPerPixelOut) *bytesPerPixelOut = static_cast<std::uint8_t>(answer.bytesPerPixel);
         break;
     case SizeQueryKind::Force16:
-        s.bytesPerPixel = 2;
+        g = {answer.width, answer.height, 2, 1, false};
         break;
     case SizeQueryKind::WithHandle:
+        g = {answer.width, answer.height, g.bytesPerPixel, 1, false};
         break;
     case SizeQueryKind::WithHandleDouble:
-        s.imageWidth = 2 * reply[2];
-        s.imageHeight = 2 * reply[3];
-        return kSuccess;
+        g = {2 * answer.width, 2 * answer.height, g.bytesPerPixel, 2, false};
+        break;
     }
-    s.imageWidth = reply[2];
-    s.imageHeight = reply[3];
+    s.setGeometry(g);
+    *width = answer.width;
+    *height = answer.height;
     return kSuccess;
 }
 

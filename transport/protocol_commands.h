@@ -24,6 +24,17 @@ enum class SizeQueryKind : std::uint8_t {
     WithHandleDouble, // bytes per pixel unchanged, twice the width and height stored
 };
 
+// The module's answer to a size query: sides as sent, bytes per pixel 2 when reply byte 4
+// says 2, else 1.
+struct SizeAnswer {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t bytesPerPixel = 1;
+};
+// A size query the library sends for its own purposes: the answer is stored nowhere.
+ResultByte askSize(device::Handle handle, SizeAnswer &answer);
+
+// The callers' size queries: the answer becomes the geometry every image read uses.
 ResultByte querySize(device::Handle handle, SizeQueryKind kind, std::int32_t *width, std::int32_t *height,
                      std::uint8_t *bytesPerPixelOut = nullptr);
 ResultByte initializeDevice(device::Handle handle);

@@ -161,6 +161,8 @@ std::u16string executablePath()
 
 char16_t pathSeparator() { return u'/'; }
 
+namespace backend {
+
 void createDirectory(const std::u16string &path) { mkdir(utf8(path).c_str(), 0777); }
 
 bool makeWritableDirectory(const std::u16string &path)
@@ -213,6 +215,8 @@ bool appendExclusive(const std::u16string &path, const std::string &bytes)
     ::close(fd);
     return ok;
 }
+
+}  // namespace backend
 
 std::string toAnsi(const std::u16string &text) { return utf8(text); }
 

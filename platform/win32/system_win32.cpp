@@ -117,6 +117,8 @@ std::u16string executablePath()
 
 char16_t pathSeparator() { return u'\\'; }
 
+namespace backend {
+
 void createDirectory(const std::u16string &path) { CreateDirectoryW(wide(path), nullptr); }
 
 bool makeWritableDirectory(const std::u16string &path)
@@ -177,6 +179,8 @@ bool appendExclusive(const std::u16string &path, const std::string &bytes)
     CloseHandle(file);
     return ok && written == bytes.size();
 }
+
+}  // namespace backend
 
 std::string toAnsi(const std::u16string &text)
 {

@@ -1,28 +1,9 @@
 #include "support/library_fixture.h"
 
 #include "connection/connection_state.h"
+#include "support/library_state.h"
 
 namespace fpm::test {
-
-void resetLibraryState()
-{
-    ConnectionState &s = state();
-    s.deviceHandle.store(nullptr);
-    s.imageWidth = 0;
-    s.imageHeight = 0;
-    s.bytesPerPixel = 1;
-    s.baseImage.clear();
-    s.baseWidth = 0;
-    s.baseHeight = 0;
-    s.defectPixels.clear();
-    s.defectRepairEnabled = 1;
-    s.cancelRequested.store(0);
-    s.commandInProgress.store(0);
-    s.verifyCallback.store(nullptr);
-    log::paths().prepared.store(false);
-    log::paths().currentLogFile.clear();
-    s.conversionWorkingSize.store(0);
-}
 
 void LibraryTest::SetUp()
 {

@@ -8,6 +8,7 @@
 
 #include "fpmodule.h"
 #include "sim/virtual_host.h"
+#include "support/library_state.h"
 
 namespace fpm::test {
 
@@ -22,7 +23,6 @@ protected:
     FPM_HANDLE connected() const;
 };
 
-void resetLibraryState();
 
 // The vendor command block bytes 0..15 as a vector, for readable comparisons.
 std::vector<std::uint8_t> blockOf(const sim::ReceivedRequest &request);

@@ -1,0 +1,83 @@
+#include "fuzz/fuzz_support.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <algorithm>
+#include <thread>
+
+#include "finger/procedure_worker.h"
+
+namespace fpm::fuzz {
+
+bool InstantClock::sleepUntil(std::uint64_t deadlineMs, const std::atomic<std::uint8_t> *cancel)
+{
+    if (cancel && cancel->load()) return false;
+    std::uint64_t now = now_.load();
+    while (now < deadlineMs && !now_.compare_exchange_weak(now, deadlineMs)) {
+    }
+    if (now_.load() >= caseEnd_.load())
+        if (void (*spent)() = onBudgetSpent_.exchange(nullptr)) spent();
+    return true;
+}
+
+void InstantClock::startCase(std::uint64_t budgetMs, void (*onBudgetSpent)())
+{
+    onBudgetSpent_.store(onBudgetSpent);
+    caseEnd_.store(now_.load() + budgetMs);
+}
+
+std::optional<std::vector<sys::DirectoryEntry>> MemoryFiles::listDirectory(const std::u16string &)
+{
+    return std::vector<sys::DirectoryEntry>{};
+}
+
+bool MemoryFiles::appendExclusive(const std::u16string &, const std::string &bytes)
+{
+    written_.fetch_add(bytes.size());
+    return true;
+}
+
+namespace {
+InstantClock g_clock;
+MemoryFiles g_files;
+}  // namespace
+
+void useInstantSystem(bool realLog)
+{
+    sys::setTimeSource(&g_clock);
+    sys::setFileStore(realLog ? nullptr : &g_files);
+}
+
+void fillRepeating(const std::vector<std::uint8_t> &pattern, std::uint8_t *out, std::size_t bytes, std::uint8_t empty)
+{
+    if (bytes == 0) return;
+    if (pattern.empty()) {
+        std::memset(out, empty, bytes);
+        return;
+    }
+    std::size_t filled = std::min(pattern.size(), bytes);
+    std::memcpy(out, pattern.data(), filled);
+    while (filled < bytes) {
+        const std::size_t more = std::min(filled, bytes - filled);
+        std::memcpy(out + filled, out, more);
+        filled += more;
+    }
+}
+
+void waitForWorkers(int seconds)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (procedure::activeWorkers() != 0) {
+        if (std::chrono::steady_clock::now() > until) {
+            std::fprintf(stderr, "a worker of the library did not end\n");
+            std::abort();
+        }
+        std::this_thread::yield();
+    }
+}
+
+InstantClock &instantClock() { return g_clock; }
+
+}  // namespace fpm::fuzz

@@ -1,0 +1,207 @@
+// A module that answers with whatever the input says: every reply (status, echo, values,
+// the data phase's bytes and length, a failed transfer, busy for a while or for ever) is
+// scripted from the input, then the input calls a sequence of exports, background
+// procedures included, with arguments of its choosing. Caller buffers are allocated at
+// exactly the size the library's contract gives them, so that AddressSanitizer reports
+// any write or read past them.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <climits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "finger/procedure_worker.h"
+#include "fuzz/fuzz_support.h"
+#include "sim/virtual_host.h"
+#include "support/export_calls.h"
+#include "support/library_state.h"
+
+namespace fpm::fuzz {
+namespace {
+
+using sim::ScriptedReply;
+
+constexpr std::int64_t kLargestCallerBuffer = 1 << 20;
+// Clock time one case may wait in all before the module is pulled out: far beyond every
+// legitimate wait (2-second pauses, 5- and 10-second limits), so only a module that
+// keeps the library waiting for ever reaches it.
+constexpr std::uint64_t kCaseBudgetMs = 60'000;
+
+std::atomic<sim::VirtualModule *> g_module{nullptr};
+
+void pullModule()
+{
+    if (sim::VirtualModule *m = g_module.load()) m->unplugged.store(true);
+}
+
+std::uint8_t commandCode(FuzzedDataProvider &in)
+{
+    // Mostly codes the library sends; any byte now and then.
+    return in.ConsumeBool() ? static_cast<std::uint8_t>(0x10 + in.ConsumeIntegralInRange(0, 0x6F))
+                            : in.ConsumeIntegral<std::uint8_t>();
+}
+
+std::uint8_t status(FuzzedDataProvider &in)
+{
+    static constexpr std::uint8_t kStatuses[] = {1, 2, 3, 5, 6, 7, 8, 9, 13, 14, 15, 0, 255};
+    return in.ConsumeBool() ? in.PickValueInArray(kStatuses) : in.ConsumeIntegral<std::uint8_t>();
+}
+
+std::uint8_t sizeValue(FuzzedDataProvider &in)
+{
+    static constexpr std::uint8_t kSides[] = {0, 1, 2, 4, 5, 10, 20, 120, 200, 255};
+    return in.PickValueInArray(kSides);
+}
+
+ScriptedReply reply(FuzzedDataProvider &in)
+{
+    ScriptedReply r;
+    switch (in.ConsumeIntegralInRange(0, 6)) {
+    case 0:  // a status with values
+        r.status = status(in);
+        r.values = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange(0, 12));
+        break;
+    case 1:  // a size answer
+        r.values = {sizeValue(in), sizeValue(in), static_cast<std::uint8_t>(in.ConsumeIntegralInRange(0, 3))};
+        break;
+    case 2: {  // a data phase of any length: input bytes, then a filler
+        std::vector<std::uint8_t> data = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange(0, 64));
+        const std::size_t length = in.ConsumeBool() ? in.ConsumeIntegralInRange<std::size_t>(0, 140'000)
+                                                    : in.ConsumeIntegralInRange<std::size_t>(0, 300);
+        data.resize(std::max(length, data.size()), in.ConsumeIntegral<std::uint8_t>());
+        r.raw = std::move(data);
+        break;
+    }
+    case 3:
+        r.failTransfer = true;
+        break;
+    case 4:
+        r.echo = in.ConsumeIntegral<std::uint8_t>();
+        r.status = status(in);
+        break;
+    case 5:
+        r.busyFirst = in.ConsumeIntegralInRange(1, 400);
+        r.status = status(in);
+        break;
+    default:
+        r.delayMs = in.ConsumeIntegralInRange(0, 20'000);
+        r.status = status(in);
+        break;
+    }
+    return r;
+}
+
+void scriptReplies(FuzzedDataProvider &in, sim::VirtualModule &module, int count)
+{
+    for (int i = 0; i < count && in.remaining_bytes() > 0; ++i) {
+        const std::uint8_t code = commandCode(in);
+        // Rarely a standing answer: busy for ever, or the same reply to every request.
+        if (in.ConsumeIntegralInRange(0, 15) == 0) module.answerAlways(code, reply(in));
+        else module.script(code, reply(in));
+    }
+}
+
+class InputArguments : public test::Arguments {
+public:
+    explicit InputArguments(FuzzedDataProvider &in) : in_(in) {}
+
+    std::int32_t integer() override
+    {
+        switch (in_.ConsumeIntegralInRange(0, 7)) {
+        case 0: return 1;
+        case 1: return 0;
+        case 2: return -1;
+        case 3: return in_.ConsumeIntegralInRange(0, 20);
+        case 4: return 255;
+        case 5: return in_.ConsumeBool() ? INT_MAX : INT_MIN;
+        case 6: return in_.ConsumeIntegralInRange(0, 70'000);
+        default: return in_.ConsumeIntegral<std::int32_t>();
+        }
+    }
+    std::uint8_t *buffer(std::int64_t bytes) override
+    {
+        if (bytes < 0 || bytes > kLargestCallerBuffer || in_.ConsumeIntegralInRange(0, 15) == 0) return nullptr;
+        // Exactly as large as promised: one byte more is a sanitizer report.
+        buffers_.push_back(std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(bytes)));
+        return buffers_.back().get();
+    }
+    FPM_HANDLE handle() override
+    {
+        sim::VirtualHost &host = sim::VirtualHost::instance();
+        switch (in_.ConsumeIntegralInRange(0, 3)) {
+        case 0: return host.open(sim::kModulePath);
+        case 1: return nullptr;
+        case 2: return FPM_INVALID_HANDLE;
+        default: {
+            FPM_HANDLE closed = host.open(sim::kModulePath);
+            host.closeHandle(closed);
+            return closed;
+        }
+        }
+    }
+    const FPM_WCHAR *text() override
+    {
+        static const std::u16string kTexts[] = {u"wexa", u"finger_module", u"WA", u"WAWBWCWD", u"", std::u16string(300, u'x')};
+        if (in_.ConsumeIntegralInRange(0, 7) == 0) return nullptr;
+        return kTexts[in_.ConsumeIntegralInRange<std::size_t>(0, std::size(kTexts) - 1)].c_str();
+    }
+    bool callback() override { return in_.ConsumeIntegralInRange(0, 7) != 0; }
+    // What a caller sizes its buffers from: the geometry its last size query (or the
+    // connect's) reported, which is the one the library reads with.
+    std::int64_t imageBytes() override { return test::libraryImageBytes(); }
+    std::int64_t pixels() override { return test::libraryImagePixels(); }
+    void sizeReported(FPM_RESULT, const std::int32_t *, const std::int32_t *, const unsigned char *, int) override {}
+
+private:
+    FuzzedDataProvider &in_;
+    std::vector<std::unique_ptr<std::uint8_t[]>> buffers_;
+};
+
+}  // namespace
+}  // namespace fpm::fuzz
+
+using namespace fpm;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    FuzzedDataProvider in(data, size);
+    sim::VirtualHost &host = sim::VirtualHost::instance();
+    test::resetLibraryState();
+    host.reset();
+    test::g_callbackImageBytes.store(0);
+    // The real log folder only when the input asks for it (first byte's top bit).
+    fuzz::useInstantSystem(size > 0 && (data[0] & 0x80) != 0 && in.ConsumeBool());
+
+    sim::VirtualModule &module = host.addModule();
+    fuzz::g_module.store(&module);
+    fuzz::instantClock().startCase(fuzz::kCaseBudgetMs, fuzz::pullModule);
+    module.width = fuzz::sizeValue(in);
+    module.height = fuzz::sizeValue(in);
+    module.bytesPerPixel = static_cast<std::uint8_t>(in.ConsumeIntegralInRange(1, 2));
+    fuzz::scriptReplies(in, module, in.ConsumeIntegralInRange(0, 40));
+
+    {
+        fuzz::InputArguments arguments(in);
+        const auto calls = test::exportCalls();
+        const int count = in.ConsumeIntegralInRange(1, 12);
+        for (int i = 0; i < count && in.remaining_bytes() > 0; ++i) {
+            const test::ExportCall &call = calls[in.ConsumeIntegralInRange<std::size_t>(0, calls.size() - 1)];
+            // A procedure's images have the size of the geometry it starts with.
+            if (procedure::activeWorkers() == 0) test::g_callbackImageBytes.store(test::libraryImagePixels());
+            call.call(arguments);
+            // Mostly the procedure runs to its end before the next call; sometimes the
+            // next calls meet it running.
+            if (call.startsWorker && in.ConsumeBool()) fuzz::waitForWorkers();
+            // More replies may be queued between calls.
+            if (in.ConsumeIntegralInRange(0, 3) == 0) fuzz::scriptReplies(in, module, in.ConsumeIntegralInRange(1, 8));
+        }
+        // Whatever still runs ends on the module's default answers or by a cancel.
+        if (procedure::activeWorkers() != 0 && in.ConsumeBool()) DoCancel();
+        fuzz::waitForWorkers();
+        CompleteEnrollmentProcedure();
+    }
+    fuzz::g_module.store(nullptr);
+    host.reset();
+    return 0;
+}
