@@ -165,23 +165,6 @@ namespace backend {
 
 void createDirectory(const std::u16string &path) { mkdir(utf8(path).c_str(), 0777); }
 
-bool makeWritableDirectory(const std::u16string &path)
-{
-    std::string target = utf8(path);
-    for (std::size_t slash = target.find('/', 1); slash != std::string::npos; slash = target.find('/', slash + 1))
-        mkdir(target.substr(0, slash).c_str(), 0700);
-    mkdir(target.c_str(), 0777);
-    struct stat st{};
-    return stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(target.c_str(), W_OK | X_OK) == 0;
-}
-
-std::optional<std::u16string> environmentVariable(const char *name)
-{
-    const char *value = std::getenv(name);
-    if (!value || !*value) return std::nullopt;
-    return fromUtf8(value);
-}
-
 std::optional<std::vector<DirectoryEntry>> listDirectory(const std::u16string &folder)
 {
     std::string base = utf8(folder);
@@ -217,6 +200,24 @@ bool appendExclusive(const std::u16string &path, const std::string &bytes)
 }
 
 }  // namespace backend
+
+// Not file-store operations: the log folder is chosen once per connect.
+bool makeWritableDirectory(const std::u16string &path)
+{
+    std::string target = utf8(path);
+    for (std::size_t slash = target.find('/', 1); slash != std::string::npos; slash = target.find('/', slash + 1))
+        mkdir(target.substr(0, slash).c_str(), 0700);
+    mkdir(target.c_str(), 0777);
+    struct stat st{};
+    return stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(target.c_str(), W_OK | X_OK) == 0;
+}
+
+std::optional<std::u16string> environmentVariable(const char *name)
+{
+    const char *value = std::getenv(name);
+    if (!value || !*value) return std::nullopt;
+    return fromUtf8(value);
+}
 
 std::string toAnsi(const std::u16string &text) { return utf8(text); }
 

@@ -121,30 +121,6 @@ namespace backend {
 
 void createDirectory(const std::u16string &path) { CreateDirectoryW(wide(path), nullptr); }
 
-bool makeWritableDirectory(const std::u16string &path)
-{
-    // Each parent in turn; the drive or share at the front simply fails to be created.
-    for (std::size_t cut = path.find_first_of(u"\\/"); cut != std::u16string::npos;
-         cut = path.find_first_of(u"\\/", cut + 1))
-        if (cut > 0) CreateDirectoryW(wide(path.substr(0, cut)), nullptr);
-    CreateDirectoryW(wide(path), nullptr);
-    DWORD attributes = GetFileAttributesW(wide(path));
-    // The read-only attribute means nothing on a folder, so existing is all there is to ask.
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::optional<std::u16string> environmentVariable(const char *name)
-{
-    std::wstring wideName(name, name + std::char_traits<char>::length(name));
-    DWORD n = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
-    if (n <= 1) return std::nullopt;
-    std::u16string value(n, u'\0');
-    n = GetEnvironmentVariableW(wideName.c_str(), reinterpret_cast<wchar_t *>(value.data()), n);
-    if (n == 0 || n >= value.size()) return std::nullopt;
-    value.resize(n);
-    return value;
-}
-
 std::optional<std::vector<DirectoryEntry>> listDirectory(const std::u16string &folder)
 {
     std::u16string pattern = folder + u"\\*.*";
@@ -181,6 +157,31 @@ bool appendExclusive(const std::u16string &path, const std::string &bytes)
 }
 
 }  // namespace backend
+
+// Not file-store operations: the log folder is chosen once per connect.
+bool makeWritableDirectory(const std::u16string &path)
+{
+    // Each parent in turn; the drive or share at the front simply fails to be created.
+    for (std::size_t cut = path.find_first_of(u"\\/"); cut != std::u16string::npos;
+         cut = path.find_first_of(u"\\/", cut + 1))
+        if (cut > 0) CreateDirectoryW(wide(path.substr(0, cut)), nullptr);
+    CreateDirectoryW(wide(path), nullptr);
+    DWORD attributes = GetFileAttributesW(wide(path));
+    // The read-only attribute means nothing on a folder, so existing is all there is to ask.
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::optional<std::u16string> environmentVariable(const char *name)
+{
+    std::wstring wideName(name, name + std::char_traits<char>::length(name));
+    DWORD n = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+    if (n <= 1) return std::nullopt;
+    std::u16string value(n, u'\0');
+    n = GetEnvironmentVariableW(wideName.c_str(), reinterpret_cast<wchar_t *>(value.data()), n);
+    if (n == 0 || n >= value.size()) return std::nullopt;
+    value.resize(n);
+    return value;
+}
 
 std::string toAnsi(const std::u16string &text)
 {
