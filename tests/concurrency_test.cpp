@@ -112,7 +112,8 @@ TEST_F(ConcurrencyTest, ConnectsWhileAFinishingDeletionStillLogs)
         FPM_WCHAR path[256];
         FPM_WCHAR *paths[1] = {path};
         std::int32_t found = 0;
-        ExtractDevicePath(u"wexa", u"finger_module", paths, 1, &found);
+        ExtractDevicePath(reinterpret_cast<const FPM_WCHAR *>(u"wexa"),
+                          reinterpret_cast<const FPM_WCHAR *>(u"finger_module"), paths, 1, &found);
     }
     ASSERT_TRUE(waitForWorkers());
 }
