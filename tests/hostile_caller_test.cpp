@@ -63,9 +63,9 @@ public:
     {
         switch (style_) {
         case Style::NullsAndZeros: return nullptr;
-        case Style::Negative: return u"";
-        case Style::Huge: return longText_.c_str();
-        case Style::Plausible: return u"wexa";
+        case Style::Negative: return reinterpret_cast<const FPM_WCHAR *>(u"");
+        case Style::Huge: return reinterpret_cast<const FPM_WCHAR *>(longText_.c_str());
+        case Style::Plausible: return reinterpret_cast<const FPM_WCHAR *>(u"wexa");
         }
         return nullptr;
     }
