@@ -4,6 +4,7 @@
 // procedures included, with arguments of its choosing. Caller buffers are allocated at
 // exactly the size the library's contract gives them, so that AddressSanitizer reports
 // any write or read past them.
+#include <algorithm>
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <climits>
@@ -187,8 +188,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const int count = in.ConsumeIntegralInRange(1, 12);
         for (int i = 0; i < count && in.remaining_bytes() > 0; ++i) {
             const test::ExportCall &call = calls[in.ConsumeIntegralInRange<std::size_t>(0, calls.size() - 1)];
-            // A procedure's images have the size of the geometry it starts with.
-            if (procedure::activeWorkers() == 0) test::g_callbackImageBytes.store(test::libraryImagePixels());
+            // A procedure's images have the size of the geometry it starts with, which a
+            // connect-and-start call only learns from the module while it runs: the
+            // callbacks here read the first pixel (the image is alive), the hostile-caller
+            // test reads whole images of a known size.
+            if (procedure::activeWorkers() == 0) test::g_callbackImageBytes.store(std::min<std::int64_t>(1, test::libraryImagePixels()));
             call.call(arguments);
             // Mostly the procedure runs to its end before the next call; sometimes the
             // next calls meet it running.

@@ -57,5 +57,5 @@ TSAN_OPTIONS="halt_on_error=1" run_config tsan -DCMAKE_BUILD_TYPE=Debug -DFPM_SA
 start_wine
 run_config win32 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
 ctest_args=()
-CC=clang CXX=clang++ run_config fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFPM_FUZZ=ON -DFPM_BUILD_TESTS=OFF -DFPM_BUILD_TOOLS=OFF
+CC=clang CXX=clang++ run_config fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFPM_FUZZ=ON -DFPM_BUILD_TESTS=OFF -DFPM_BUILD_TOOLS=OFF -DFPM_INSTALL=OFF
 echo "all test configurations passed"

@@ -153,7 +153,7 @@ bool VirtualHost::passThrough(device::Handle handle, void *requestRecord)
     // A slow transfer holds only the caller's thread, not the whole host.
     if (answer.delayMs) sys::sleepUntil(sys::nowMs() + answer.delayMs);
     if (!answer.transferOk) return false;
-    if (sptd.DataIn == transport::kDataIn && buffer) {
+    if (sptd.DataIn == transport::kDataIn && buffer && !answer.data.empty()) {
         std::memcpy(buffer, answer.data.data(), std::min<std::size_t>(answer.data.size(), sptd.DataTransferLength));
     }
     return true;
