@@ -57,11 +57,12 @@ void verifyProcedure(Run &run)
     const VerifyCallback callback = s.verifyCallback.load();
     CaptureBuffers capture;
     if (capture.querySize()) identify(callback, capture);
-    run.release();
-    connection::runLedWait();
-    // Only this procedure's own callback: a new verification may have started meanwhile.
+    // Cleared before the guard is given back: once it is, a new verification may store
+    // its own callback, which can be the same function and must not be cleared by this run.
     VerifyCallback own = callback;
     s.verifyCallback.compare_exchange_strong(own, nullptr);
+    run.release();
+    connection::runLedWait();
 }
 
 }  // namespace
