@@ -7,6 +7,15 @@
 
 namespace fpm::image::convert {
 
+// On x86-64 Linux the pixel loops are built twice, for the baseline processor and for
+// AVX2, and the loader picks one for the processor at hand: twice the lanes per
+// instruction where it has them. Both give the same bytes (integer arithmetic only).
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__)
+#define FPM_PIXEL_LOOP __attribute__((target_clones("avx2", "default")))
+#else
+#define FPM_PIXEL_LOOP
+#endif
+
 // ---- 1. Working image ----------------------------------------------------------------
 
 void loadSamples(const std::uint8_t *input, Plane &out)
@@ -22,7 +31,7 @@ void loadSamples(const std::uint8_t *input, Plane &out)
 
 // ---- 2. Threshold --------------------------------------------------------------------
 
-std::uint16_t blockThreshold(const Plane &image)
+FPM_PIXEL_LOOP std::uint16_t blockThreshold(const Plane &image)
 {
     const int blocksAcross = image.width / 16;
     const int blocksDown = image.height / 16;
@@ -75,7 +84,7 @@ int lastSet(const std::uint8_t *bytes, int count)
 
 }  // namespace
 
-std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold)
+FPM_PIXEL_LOOP std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold)
 {
     const int width = image.width;
     const int height = image.height;
@@ -123,7 +132,7 @@ std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold)
     return spans;
 }
 
-std::vector<Span> rowSpans(const Plane &image, std::uint16_t threshold)
+FPM_PIXEL_LOOP std::vector<Span> rowSpans(const Plane &image, std::uint16_t threshold)
 {
     const int width = image.width;
     const int height = image.height;
@@ -144,7 +153,7 @@ std::vector<Span> rowSpans(const Plane &image, std::uint16_t threshold)
     return spans;
 }
 
-void foregroundMask(const std::vector<Span> &columns, const std::vector<Span> &rows, Mask &mask)
+FPM_PIXEL_LOOP void foregroundMask(const std::vector<Span> &columns, const std::vector<Span> &rows, Mask &mask)
 {
     const int width = static_cast<int>(columns.size());
     const int height = static_cast<int>(rows.size());
@@ -169,7 +178,7 @@ void foregroundMask(const std::vector<Span> &columns, const std::vector<Span> &r
 
 // ---- 5. Row flattening -----------------------------------------------------------------
 
-std::vector<std::int32_t> rowCorrections(const Plane &image)
+FPM_PIXEL_LOOP std::vector<std::int32_t> rowCorrections(const Plane &image)
 {
     const int width = image.width;
     const int height = image.height;
@@ -191,7 +200,7 @@ std::vector<std::int32_t> rowCorrections(const Plane &image)
     return corrections;
 }
 
-void flattenRow(const std::uint16_t *in, const std::uint8_t *mask, int width, std::int32_t correction,
+FPM_PIXEL_LOOP void flattenRow(const std::uint16_t *in, const std::uint8_t *mask, int width, std::int32_t correction,
                 std::uint16_t *out)
 {
     if (correction >= 0) {
@@ -227,7 +236,7 @@ const std::uint32_t *columnSums(const std::uint16_t *a, const std::uint16_t *b, 
 
 }  // namespace
 
-void smoothRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below, int width,
+FPM_PIXEL_LOOP void smoothRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below, int width,
                std::uint16_t *out, RowScratch &scratch)
 {
     // In 16-bit lanes, eight to an SSE2 vector instead of four: with S = 256 H + L (H the
@@ -249,7 +258,7 @@ void smoothRow(const std::uint16_t *above, const std::uint16_t *centre, const st
     }
 }
 
-void sharpenRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below,
+FPM_PIXEL_LOOP void sharpenRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below,
                 const std::uint8_t *mask, int width, std::uint16_t *out, RowScratch &scratch)
 {
     const std::uint32_t *s = columnSums(above, centre, below, width, scratch.columnSums);
@@ -300,8 +309,14 @@ Filtered filterImage(const Plane &in, const Mask &mask, Plane &out, std::uint32_
         padEdges(smooth[y % 3], width);
     };
 
+    // A 16-bit count cannot wrap on an image of at most 65535 pixels, and the counts of a
+    // fingerprint's values then fit the processor's first-level cache, where 32-bit ones
+    // do not: the pass counts in 16 bits and widens the entries it used at the end.
+    const bool narrow = in.v.size() <= 0xFFFF;
+    if (narrow && buffers.narrowCounts.size() != kTableSize) buffers.narrowCounts.assign(kTableSize, 0);
+
     Filtered found;
-    std::uint16_t largest = 0;
+    std::size_t largest = 0;  // table index; the background is 0 by now
     flatten(0);
     flatten(1);
     smoothen(0);
@@ -312,10 +327,15 @@ Filtered filterImage(const Plane &in, const Mask &mask, Plane &out, std::uint32_
         std::uint16_t *o = out.row(y);
         sharpenRow(smooth[std::max(y - 1, 0) % 3], smooth[y % 3], smooth[std::min(y + 1, height - 1) % 3], maskRow(y),
                    width, o, buffers.scratch);
-        countRow(o, maskRow(y), width, counts);
-        for (int x = 0; x < width; ++x) largest = std::max(largest, o[x]);
+        toTableIndexes(o, width);
+        const std::uint8_t *m = maskRow(y);
+        largest = std::max(largest, narrow ? countRow(o, m, width, buffers.narrowCounts.data()) : countRow(o, m, width, counts));
     }
-    found.entries = tableIndex(largest) + 1;
+    found.entries = largest + 1;
+    if (narrow) {
+        std::copy_n(buffers.narrowCounts.data(), found.entries, counts);
+        std::fill_n(buffers.narrowCounts.data(), found.entries, std::uint16_t{0});
+    }
     return found;
 }
 
@@ -342,12 +362,31 @@ void forEachForegroundRun(const std::uint8_t *mask, std::size_t count, Visit vis
 
 }  // namespace
 
-void countRow(const std::uint16_t *values, const std::uint8_t *mask, int width, std::uint32_t *counts)
+FPM_PIXEL_LOOP void toTableIndexes(std::uint16_t *values, int width)
 {
-    forEachForegroundRun(mask, static_cast<std::size_t>(width), [&](std::size_t start, std::size_t end) {
-        for (std::size_t x = start; x < end; ++x) ++counts[tableIndex(values[x])];
-    });
+    for (int x = 0; x < width; ++x) values[x] = std::min(values[x], static_cast<std::uint16_t>(kTableSize - 1));
 }
+
+template <typename Count>
+std::size_t countRow(const std::uint16_t *indexes, const std::uint8_t *mask, int width, Count *counts)
+{
+    // The largest index rides along for free: the loop waits on the counts' memory. It is
+    // kept in a register per run (16-bit counts may alias the indexes).
+    std::uint16_t largest = 0;
+    forEachForegroundRun(mask, static_cast<std::size_t>(width), [&](std::size_t start, std::size_t end) {
+        std::uint16_t runLargest = 0;
+        for (std::size_t x = start; x < end; ++x) {
+            const std::uint16_t index = indexes[x];
+            ++counts[index];
+            runLargest = std::max(runLargest, index);
+        }
+        largest = std::max(largest, runLargest);
+    });
+    return largest;
+}
+
+template std::size_t countRow(const std::uint16_t *, const std::uint8_t *, int, std::uint16_t *);
+template std::size_t countRow(const std::uint16_t *, const std::uint8_t *, int, std::uint32_t *);
 
 namespace {
 
@@ -450,17 +489,17 @@ void equaliseTable(ValueTable &table, CountsView counts)
         std::memset(table.data() + run.start, static_cast<int>(cumulative[run.value] * 255 / total), run.end - run.start);
 }
 
-void applyTable(const Plane &image, const Mask &mask, const ValueTable &table, std::uint8_t *out)
+void applyTable(const Plane &indexes, const Mask &mask, const ValueTable &table, std::uint8_t *out)
 {
-    const std::uint16_t *v = image.v.data();
+    const std::uint16_t *v = indexes.v.data();
     const std::uint8_t *t = table.data();
     std::size_t done = 0;
     forEachForegroundRun(mask.data(), mask.size(), [&](std::size_t start, std::size_t end) {
         std::memset(out + done, 255, start - done);
-        for (std::size_t i = start; i < end; ++i) out[i] = t[tableIndex(v[i])];
+        for (std::size_t i = start; i < end; ++i) out[i] = t[v[i]];
         done = end;
     });
-    std::memset(out + done, 255, image.v.size() - done);
+    std::memset(out + done, 255, indexes.v.size() - done);
 }
 
 }  // namespace fpm::image::convert
