@@ -112,14 +112,13 @@ using ValueCounts = std::vector<std::uint32_t>;
 using CountsView = std::span<const std::uint32_t>;
 
 // Replaces each value of a row by its tableIndex (once, so that the passes after it index
-// their tables directly).
-void toTableIndexes(std::uint16_t *values, int width);
+// their tables directly); returns the row's largest index.
+std::uint16_t toTableIndexes(std::uint16_t *values, int width);
 
 // Adds the foreground pixels of one row of table indexes to `counts` (kTableSize entries of
-// std::uint16_t or std::uint32_t); returns the largest index it counted (0 without
-// foreground).
+// std::uint16_t or std::uint32_t).
 template <typename Count>
-std::size_t countRow(const std::uint16_t *indexes, const std::uint8_t *mask, int width, Count *counts);
+void countRow(const std::uint16_t *indexes, const std::uint8_t *mask, int width, Count *counts);
 
 // What the rolling pass found.
 struct Filtered {
