@@ -31,7 +31,7 @@ constexpr std::uint64_t kCaseBudgetMs = 60'000;
 // Transfers one case may make: every export's own path needs far fewer; only a procedure
 // that the module keeps capturing (up to 255 captures, or a fake finger for ever) gets
 // there, and by then it repeats itself.
-constexpr std::int64_t kCaseTransfers = 400;
+constexpr std::int64_t kCaseTransfers = 150;
 
 std::atomic<sim::VirtualModule *> g_module{nullptr};
 
