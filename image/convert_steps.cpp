@@ -10,17 +10,17 @@ namespace fpm::image::convert {
 // On x86-64 Linux the pixel loops are built twice, for the baseline processor and for
 // AVX2, and the loader picks one for the processor at hand: twice the lanes per
 // instruction where it has them. Both give the same bytes (integer arithmetic only).
-// Not in the sanitizer builds: the loader runs the pick before the sanitizer's runtime
-// is up, and an instrumented pick crashes there.
+// Not where the pick itself is instrumented (GCC's sanitizers, ThreadSanitizer): the
+// loader runs it before the sanitizer's runtime is up, and it crashes there.
+#if !defined(__clang__) && (defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__))
+#define FPM_INSTRUMENTED_PICK 1
+#endif
 #if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define FPM_SANITIZED_BUILD 1
+#if __has_feature(thread_sanitizer)
+#define FPM_INSTRUMENTED_PICK 1
 #endif
 #endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define FPM_SANITIZED_BUILD 1
-#endif
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(FPM_SANITIZED_BUILD)
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(FPM_INSTRUMENTED_PICK)
 #define FPM_PIXEL_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define FPM_PIXEL_LOOP
