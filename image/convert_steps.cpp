@@ -230,7 +230,7 @@ FPM_PIXEL_LOOP std::vector<std::int32_t> rowCorrections(const Plane &image)
 }
 
 FPM_PIXEL_LOOP void flattenRow(const std::uint16_t *in, const std::uint8_t *mask, int width, std::int32_t correction,
-                std::uint16_t *out)
+                               std::uint16_t *out)
 {
     if (correction >= 0) {
         // v + c keeps its low 16 bits.
@@ -266,7 +266,7 @@ const std::uint32_t *columnSums(const std::uint16_t *a, const std::uint16_t *b, 
 }  // namespace
 
 FPM_PIXEL_LOOP void smoothRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below, int width,
-               std::uint16_t *out, RowScratch &scratch)
+                              std::uint16_t *out, RowScratch &scratch)
 {
     // In 16-bit lanes, eight to an SSE2 vector instead of four: with S = 256 H + L (H the
     // sum of the nine high bytes, L that of the low ones, both up to 2295),
@@ -288,7 +288,7 @@ FPM_PIXEL_LOOP void smoothRow(const std::uint16_t *above, const std::uint16_t *c
 }
 
 FPM_PIXEL_LOOP void sharpenRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below,
-                const std::uint8_t *mask, int width, std::uint16_t *out, RowScratch &scratch)
+                               const std::uint8_t *mask, int width, std::uint16_t *out, RowScratch &scratch)
 {
     const std::uint32_t *s = columnSums(above, centre, below, width, scratch.columnSums);
     for (int x = 0; x < width; ++x) {
