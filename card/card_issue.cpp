@@ -11,13 +11,13 @@ namespace fpm::card {
 
 const transport::CommandRow kIssueCard{
     .code = kCmdIssueCard,
-    .command = {.logPrefix = "IssueCard", .transferFailureReason = "RecvDataTransaction"},
+    .command = {.logPrefix = "IssueCard", .transferFailureReason = "RecvDataTransaction", .clearsCancel = true},
 };
 
 const transport::CommandRow kCheckCardIssued{
     .code = kCmdCheckCardIssued,
-    .command = {.logPrefix = nullptr},
-    .outputs = {transport::ReplyField{.replyByte = 2}},
+    .command = {.logPrefix = nullptr, .clearsCancel = true},
+    .outputs = {transport::ReplyField{.from = 2}},
 };
 
 ResultByte checkCardIssued(unsigned char *issued)

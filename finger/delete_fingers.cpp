@@ -13,7 +13,8 @@ const transport::CommandRow kDeleteFinger{
     .argumentAt = {3},
     .command = {.logPrefix = "DoDeleteFingerRequest",
                 .options = {.timeoutSeconds = 10},
-                .transferFailureReason = "RecvDataTransaction"},
+                .transferFailureReason = "RecvDataTransaction",
+                .clearsCancel = true},
 };
 
 ResultByte deleteFinger(std::uint32_t fingerIndex)

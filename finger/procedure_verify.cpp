@@ -7,6 +7,7 @@
 #include "finger/procedure_capture.h"
 #include "finger/procedure_worker.h"
 #include "finger/procedures.h"
+#include "transport/cancel_flags.h"
 #include "transport/exchange.h"
 #include "transport/protocol_commands.h"
 
@@ -44,8 +45,8 @@ void identify(VerifyCallback callback, CaptureBuffers &capture)
         break;
     default:
         // A cancel can also end the identification as a plain failure.
-        event = state().cancelRequested.load() ? kEventCanceled : outcome;
-        if (event == kEventCanceled) state().cancelRequested.store(0);
+        event = transport::cancelRequested() ? kEventCanceled : outcome;
+        if (event == kEventCanceled) transport::clearCancelRequest();
         break;
     }
     callback(&event, &finger, nullptr);
