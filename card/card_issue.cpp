@@ -33,7 +33,7 @@ namespace {
 
 void issueCardProcedure(procedure::Run &run)
 {
-    const ResultCallback callback = state().issueCardCallback;
+    const ResultCallback callback = state().procedures.issueCard();
     std::uint8_t result = transport::runRow(kIssueCard, connection::connectedHandle());
     // Still running during the callback: a start call from inside it is refused.
     if (callback) callback(&result);
@@ -49,7 +49,7 @@ ResultByte beginIssueCardProcedure(ResultCallback callback)
     ConnectionState &s = state();
     procedure::Run *run = procedure::Run::claim(s.issueCardWorker);
     if (!run) return finger::kProcedureRunning;
-    s.issueCardCallback = callback;
+    s.procedures.storeIssueCard(callback);
     return run->launch(issueCardProcedure) ? finger::kProcedureStarted : finger::kProcedureNotStarted;
 }
 

@@ -36,9 +36,9 @@ namespace {
 
 void deleteProcedure(procedure::Run &run)
 {
-    ConnectionState &s = state();
-    const ResultCallback callback = s.deleteCallback;
-    std::uint8_t result = deleteFingers(s.deleteFinger);
+    const DeleteParameters started = state().procedures.deletion();
+    const ResultCallback callback = started.callback;
+    std::uint8_t result = deleteFingers(started.finger);
     // The callback runs while the procedure still counts as running.
     if (callback) callback(&result);
     run.release();
@@ -52,8 +52,7 @@ ResultByte beginDeleteProcedure(std::uint8_t fingerIndex, ResultCallback callbac
     ConnectionState &s = state();
     procedure::Run *run = procedure::Run::claim(s.deleteWorker);
     if (!run) return kProcedureRunning;
-    s.deleteCallback = callback;
-    s.deleteFinger = fingerIndex;
+    s.procedures.storeDelete({callback, fingerIndex});
     return run->launch(deleteProcedure) ? kProcedureStarted : kProcedureNotStarted;
 }
 

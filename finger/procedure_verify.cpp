@@ -55,13 +55,12 @@ void identify(VerifyCallback callback, CaptureBuffers &capture)
 void verifyProcedure(Run &run)
 {
     ConnectionState &s = state();
-    const VerifyCallback callback = s.verifyCallback.load();
+    const VerifyCallback callback = s.procedures.verify();
     CaptureBuffers capture;
     if (capture.querySize()) identify(callback, capture);
     // Cleared before the guard is given back: once it is, a new verification may store
     // its own callback, which can be the same function and must not be cleared by this run.
-    VerifyCallback own = callback;
-    s.verifyCallback.compare_exchange_strong(own, nullptr);
+    s.procedures.forgetVerify(callback);
     run.release();
     connection::runLedWait();
 }
@@ -74,11 +73,10 @@ ResultByte beginVerification(VerifyCallback callback)
     ConnectionState &s = state();
     Run *run = Run::claim(s.verifyWorker);
     if (!run) return kFailure;
-    s.verifyCallback.store(callback);
+    s.procedures.storeVerify(callback);
     if (run->launch(verifyProcedure)) return kSuccess;
     // Nothing runs: a cancel must not report to this callback.
-    VerifyCallback own = callback;
-    s.verifyCallback.compare_exchange_strong(own, nullptr);
+    s.procedures.forgetVerify(callback);
     return kFailure;
 }
 
@@ -86,7 +84,7 @@ ResultByte cancel()
 {
     // Told before the request is seen: the verification's own cancel event must follow
     // this one, and its worker reacts to the flag at once.
-    if (VerifyCallback callback = state().verifyCallback.load()) {
+    if (VerifyCallback callback = state().procedures.verify()) {
         std::uint8_t event = transport::kStatusCanceling;
         callback(&event, nullptr, nullptr);
     }

@@ -48,7 +48,7 @@ TEST_F(CancelTest, WithNothingWaitingTheCancelGoesOutAtOnceAndStaysRequested)
 TEST_F(CancelTest, CancelReleasesAWaitingCommandThenSendsOnItsNextTick)
 {
     connectModule().answerAlways(0x10, ScriptedReply::withStatus(3));
-    state().verifyCallback.store(verifyCallback);
+    state().procedures.storeVerify(verifyCallback);
     g_callbackEvent = -1;
 
     transport::Command enroll{.logPrefix = "DoEnrollRequest",
@@ -74,7 +74,7 @@ TEST_F(CancelTest, CancelReleasesAWaitingCommandThenSendsOnItsNextTick)
     EXPECT_EQ(host().requestsWithCode(0x33).size(), 1u);
     std::uint64_t lastEnroll = host().requestsWithCode(0x10).back().timeMs;
     EXPECT_LT(requests.back().timeMs - lastEnroll, 250u);
-    state().verifyCallback.store(nullptr);
+    state().procedures.storeVerify(nullptr);
 }
 
 }  // namespace

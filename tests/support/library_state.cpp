@@ -17,7 +17,7 @@ void resetLibraryState()
     s.defectRepairEnabled = 1;
     s.cancelRequested.store(0);
     s.commandInProgress.store(0);
-    s.verifyCallback.store(nullptr);
+    s.procedures.storeVerify(nullptr);
     log::paths().prepared.store(false);
     log::paths().currentLogFile.clear();
     s.conversionWorkingSize.store(0);
