@@ -4,8 +4,8 @@
 #include "connection/connection_state.h"
 #include "connection/module_handle.h"
 #include "finger/delete_fingers.h"
-#include "finger/procedure_worker.h"
 #include "transport/exchange.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::card {
 

@@ -18,8 +18,8 @@ endif()
 set(layer_patterns
   "^platform/|^include/"                                                    0
   "^log/"                                                                   1
-  "^connection/(result|connection_state|module_handle)\\."                 2
-  "^transport/(exchange|pass_through|tick_pacer|command_row|little_endian|cancel_flags)\\."           3
+  "^connection/(result|connection_state|module_handle)\\.|^worker/"        2
+  "^transport/(exchange|pass_through|tick_pacer|command_row|little_endian|cancel_flags)\\."  3
   "^transport/|^image/|^vendor/|^factory/|^card/device_control\\."          4
   "^finger/(enroll|identify|verify)_commands\\.|^finger/capture_image\\."   4
   "^connection/|^finger/|^card/"                                            5

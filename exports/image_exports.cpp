@@ -3,10 +3,10 @@
 #include "connection/connection_state.h"
 #include "connection/module_handle.h"
 #include "exports/export.h"
-#include "image/image_read.h"
-#include "image/image_reads.h"
+#include "image/image_read_commands.h"
 #include "image/image_upload.h"
 #include "image/sensor_commands.h"
+#include "image/two_phase_read.h"
 #include "transport/exchange.h"
 
 using namespace fpm::image;

@@ -3,7 +3,7 @@
 #include "connection/connection_state.h"
 #include "connection/led_wait.h"
 #include "connection/module_handle.h"
-#include "finger/procedure_worker.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::finger {
 

@@ -4,8 +4,8 @@
 #include "finger/capture_image.h"
 #include "finger/enroll_commands.h"
 #include "finger/verify_commands.h"
-#include "image/image_read.h"
 #include "image/image_upload.h"
+#include "image/two_phase_read.h"
 #include "transport/exchange.h"
 
 namespace fpm::finger {

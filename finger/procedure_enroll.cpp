@@ -7,8 +7,8 @@
 #include "finger/delete_fingers.h"
 #include "finger/enroll_commands.h"
 #include "finger/procedure_capture.h"
-#include "finger/procedure_worker.h"
 #include "finger/procedures.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::procedure {
 

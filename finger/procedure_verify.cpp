@@ -5,11 +5,11 @@
 #include "connection/module_handle.h"
 #include "finger/identify_commands.h"
 #include "finger/procedure_capture.h"
-#include "finger/procedure_worker.h"
 #include "finger/procedures.h"
 #include "transport/cancel_flags.h"
 #include "transport/exchange.h"
 #include "transport/protocol_commands.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::procedure {
 

@@ -3,7 +3,7 @@
 #include "connection/connection_state.h"
 #include "finger/capture_image.h"
 #include "finger/enroll_commands.h"
-#include "image/image_read.h"
+#include "image/two_phase_read.h"
 #include "transport/exchange.h"
 #include "transport/little_endian.h"
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "finger/procedure_worker.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::fuzz {
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "connection/connection_state.h"
-#include "finger/procedure_worker.h"
 #include "support/procedure_fixture.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::test {
 namespace {

@@ -1,7 +1,7 @@
 #include "support/library_state.h"
 
 #include "connection/connection_state.h"
-#include "image/image_read.h"
+#include "image/two_phase_read.h"
 
 namespace fpm::test {
 

@@ -1,4 +1,4 @@
-#include "image/image_reads.h"
+#include "image/image_read_commands.h"
 
 #include "transport/tick_pacer.h"
 
