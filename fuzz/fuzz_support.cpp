@@ -1,11 +1,7 @@
 #include "fuzz/fuzz_support.h"
 
-#include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <algorithm>
-#include <thread>
 
 #include "worker/procedure_worker.h"
 
@@ -66,16 +62,10 @@ void fillRepeating(const std::vector<std::uint8_t> &pattern, std::uint8_t *out, 
     }
 }
 
-void waitForWorkers(int seconds)
+void waitForWorkers()
 {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (procedure::activeWorkers() != 0) {
-        if (std::chrono::steady_clock::now() > until) {
-            std::fprintf(stderr, "a worker of the library did not end\n");
-            std::abort();
-        }
-        std::this_thread::yield();
-    }
+    for (int active = procedure::activeWorkers(); active != 0; active = procedure::activeWorkers())
+        procedure::awaitWorkerCountChange(active);
 }
 
 InstantClock &instantClock() { return g_clock; }

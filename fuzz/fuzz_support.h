@@ -46,8 +46,8 @@ InstantClock &instantClock();
 void fillRepeating(const std::vector<std::uint8_t> &pattern, std::uint8_t *out, std::size_t bytes,
                    std::uint8_t empty = 0);
 
-// Waits (real time, yielding) until every worker of the library has ended; aborts after
-// `seconds`, so that a worker that never ends shows up as a crash of the input.
-void waitForWorkers(int seconds = 20);
+// Waits (asleep) until every worker of the library has ended. A worker that never ends
+// shows up as the fuzzer's timeout for the input.
+void waitForWorkers();
 
 }  // namespace fpm::fuzz

@@ -111,8 +111,14 @@ inline std::size_t tableIndex(std::uint16_t value) { return value < kTableSize -
 using ValueCounts = std::vector<std::uint32_t>;
 using CountsView = std::span<const std::uint32_t>;
 
-// Adds the foreground pixels of one row to `counts` (kTableSize entries).
-void countRow(const std::uint16_t *values, const std::uint8_t *mask, int width, std::uint32_t *counts);
+// Replaces each value of a row by its tableIndex (once, so that the passes after it index
+// their tables directly); returns the row's largest index.
+std::uint16_t toTableIndexes(std::uint16_t *values, int width);
+
+// Adds the foreground pixels of one row of table indexes to `counts` (kTableSize entries of
+// std::uint16_t or std::uint32_t).
+template <typename Count>
+void countRow(const std::uint16_t *indexes, const std::uint8_t *mask, int width, Count *counts);
 
 // What the rolling pass found.
 struct Filtered {
@@ -124,12 +130,13 @@ struct FilterBuffers {
     std::vector<std::uint16_t> flat[3];
     std::vector<std::uint16_t> smooth[3];
     std::vector<std::int32_t> corrections;
+    std::vector<std::uint16_t> narrowCounts;  // all 0 between calls
     RowScratch scratch;
 };
 
 // 5 to 8, and the count of the foreground's values: `out` (same size as `in`) receives
-// the sharpened image with its background cleared, and `counts` (kTableSize entries, all 0
-// on entry) the count of its foreground values.
+// the sharpened image with its background cleared, as table indexes, and `counts`
+// (kTableSize entries, all 0 on entry) the count of its foreground indexes.
 Filtered filterImage(const Plane &in, const Mask &mask, Plane &out, std::uint32_t *counts, FilterBuffers &buffers);
 
 // 9. Contrast stretch between the 2% tails of the 4096-bin histogram of the foreground
@@ -155,7 +162,7 @@ void equaliseTable(ValueTable &table, CountsView counts);
 
 // 12. The output bytes: the table's value for foreground pixels, 255 for the background
 //     (the stretch keeps its 0, the inversion makes it 255, the equalisation leaves it).
-//     Every foreground value of `image` must have an entry in the table.
-void applyTable(const Plane &image, const Mask &mask, const ValueTable &table, std::uint8_t *out);
+//     `image` holds table indexes, and every foreground one must have an entry in the table.
+void applyTable(const Plane &indexes, const Mask &mask, const ValueTable &table, std::uint8_t *out);
 
 }  // namespace fpm::image::convert

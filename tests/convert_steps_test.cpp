@@ -231,11 +231,14 @@ TEST(ConvertFilters, SharpeningClampsAtZeroKeepsTheLow16BitsAndClearsTheBackgrou
     EXPECT_EQ(out, (std::vector<std::uint16_t>{0, 0, 0}));
 }
 
-ValueCounts countsOf(const Plane &p, const Mask &mask)
+// Counted as the rolling pass counts: each row turned into table indexes first.
+ValueCounts countsOf(Plane p, const Mask &mask)
 {
     ValueCounts counts(kTableSize, 0);
-    for (int y = 0; y < p.height; ++y)
+    for (int y = 0; y < p.height; ++y) {
+        toTableIndexes(p.row(y), p.width);
         countRow(p.row(y), mask.data() + static_cast<std::size_t>(y) * p.width, p.width, counts.data());
+    }
     return counts;
 }
 

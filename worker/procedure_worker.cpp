@@ -66,6 +66,7 @@ void Run::entry(void *argument)
     run->release();
     run->drop();
     g_active.fetch_sub(1);
+    g_active.notify_all();
 }
 
 void Run::drop()
@@ -76,6 +77,8 @@ void Run::drop()
 }
 
 int activeWorkers() { return g_active.load(); }
+
+void awaitWorkerCountChange(int seen) { g_active.wait(seen); }
 
 void pause(std::uint32_t milliseconds) { sys::sleepUntil(sys::nowMs() + milliseconds); }
 

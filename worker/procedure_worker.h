@@ -54,6 +54,8 @@ private:
 
 // Workers started and not yet ended, released or not (tests wait for zero).
 int activeWorkers();
+// Blocks until activeWorkers() no longer equals `seen` (a waiter sleeps instead of polling).
+void awaitWorkerCountChange(int seen);
 
 // A pause of a procedure: sleeps, never spins.
 void pause(std::uint32_t milliseconds);

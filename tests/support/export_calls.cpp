@@ -112,7 +112,9 @@ void convert(A &a)
     const std::int32_t width = a.integer();
     const std::int32_t height = a.integer();
     const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
-    const unsigned char *image16 = a.buffer(2 * pixels);
+    // Two sides of 2^31 make 2^62 pixels: twice that does not fit.
+    const std::int64_t bytes16 = pixels > INT64_MAX / 2 ? INT64_MAX : 2 * pixels;
+    const unsigned char *image16 = a.buffer(bytes16);
     Trans16To8Img(image16, a.buffer(pixels), width, height);
 }
 
