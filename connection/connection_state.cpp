@@ -13,6 +13,7 @@ struct Shared {
     ConnectionState state;
     std::mutex geometryMutex;
     Geometry geometryKind;  // sideScale and depthFromModule of the last query
+    std::mutex defectMapMutex;
 };
 
 Shared &shared()
@@ -33,6 +34,26 @@ Geometry ConnectionState::geometry() const
     g.height = imageHeight;
     g.bytesPerPixel = bytesPerPixel;
     return g;
+}
+
+void ConnectionState::setDefectMap(std::vector<std::uint8_t> baseline, std::int32_t width, std::int32_t height,
+                                   std::vector<DefectPixel> pixels)
+{
+    std::lock_guard lock(shared().defectMapMutex);
+    baseImage = std::move(baseline);
+    baseWidth = width;
+    baseHeight = height;
+    defectPixels = std::move(pixels);
+}
+
+std::optional<std::vector<DefectPixel>> ConnectionState::defectPixelsFor(std::int32_t width, std::int32_t height,
+                                                                         std::int32_t depth) const
+{
+    std::lock_guard lock(shared().defectMapMutex);
+    if (baseImage.empty() || width != baseWidth || height != baseHeight ||
+        baseImage.size() != static_cast<std::size_t>(width) * height * depth)
+        return std::nullopt;
+    return defectPixels;
 }
 
 void ConnectionState::setGeometry(const Geometry &g)

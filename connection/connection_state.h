@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -102,6 +103,9 @@ struct ConnectionState {
     std::int32_t imageWidth = 0;
     std::int32_t imageHeight = 0;
     std::int32_t bytesPerPixel = 1;
+    // The baseline and its defect list: a connect rebuilds them on the caller's thread
+    // while a worker may be repairing a capture with them, so the library writes them only
+    // through setDefectMap and reads them only through defectPixelsFor (one lock).
     std::vector<std::uint8_t> baseImage;
     std::int32_t baseWidth = 0;   // the geometry baseImage and defectPixels were made for
     std::int32_t baseHeight = 0;
@@ -132,6 +136,13 @@ struct ConnectionState {
 
     Geometry geometry() const;
     void setGeometry(const Geometry &g);
+
+    void setDefectMap(std::vector<std::uint8_t> baseline, std::int32_t width, std::int32_t height,
+                      std::vector<DefectPixel> pixels);
+    // A copy of the defect list for an image of this geometry; none when there is no
+    // baseline or it was made for another geometry.
+    std::optional<std::vector<DefectPixel>> defectPixelsFor(std::int32_t width, std::int32_t height,
+                                                            std::int32_t depth) const;
 };
 
 using log::kPathCapacity;

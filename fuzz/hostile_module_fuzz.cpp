@@ -28,6 +28,10 @@ constexpr std::int64_t kLargestCallerBuffer = 1 << 20;
 // legitimate wait (2-second pauses, 5- and 10-second limits), so only a module that
 // keeps the library waiting for ever reaches it.
 constexpr std::uint64_t kCaseBudgetMs = 60'000;
+// Transfers one case may make: every export's own path needs far fewer; only a procedure
+// that the module keeps capturing (up to 255 captures, or a fake finger for ever) gets
+// there, and by then it repeats itself.
+constexpr std::int64_t kCaseTransfers = 150;
 
 std::atomic<sim::VirtualModule *> g_module{nullptr};
 
@@ -51,8 +55,11 @@ std::uint8_t status(FuzzedDataProvider &in)
 
 std::uint8_t sizeValue(FuzzedDataProvider &in)
 {
-    static constexpr std::uint8_t kSides[] = {0, 1, 2, 4, 5, 10, 20, 120, 200, 255};
-    return in.PickValueInArray(kSides);
+    // Mostly small sides, so that a run tries many cases (a procedure reads and converts
+    // every capture); now and then a sensor's size or the largest answer.
+    static constexpr std::uint8_t kSmall[] = {0, 1, 2, 4, 5, 10, 16, 20};
+    static constexpr std::uint8_t kLarge[] = {120, 200, 255};
+    return in.ConsumeIntegralInRange(0, 7) == 0 ? in.PickValueInArray(kLarge) : in.PickValueInArray(kSmall);
 }
 
 ScriptedReply reply(FuzzedDataProvider &in)
@@ -180,6 +187,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     module.width = fuzz::sizeValue(in);
     module.height = fuzz::sizeValue(in);
     module.bytesPerPixel = static_cast<std::uint8_t>(in.ConsumeIntegralInRange(1, 2));
+    module.transfersBeforeUnplug.store(fuzz::kCaseTransfers);
     fuzz::scriptReplies(in, module, in.ConsumeIntegralInRange(0, 40));
 
     {

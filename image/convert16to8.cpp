@@ -4,6 +4,8 @@
 #include <atomic>
 #include <memory>
 #include <new>
+#include <span>
+#include <type_traits>
 
 #include "connection/connection_state.h"
 #include "image/convert_steps.h"
@@ -73,12 +75,18 @@ void convert16To8(const std::uint8_t *input, std::uint8_t *output, int width, in
     const std::uint16_t threshold = blockThreshold(image);
     foregroundMask(columnSpans(image, threshold), rowSpans(image, threshold), mask);
     const Filtered found = filterImage(image, mask, filtered, work->counts.data(), work->rows);
-    const CountsView counts(work->counts.data(), found.entries);
-    stretchTable(stretchRange(counts), found.entries, work->table);
-    invertTable(work->table);
-    equaliseTable(work->table, counts);
-    applyTable(filtered, mask, work->table, output);
-    std::fill_n(work->counts.begin(), found.entries, 0u);
+    // Steps 9 to 12 on the count in whichever width the pass kept it, which is then
+    // cleared for the next conversion.
+    auto finish = [&](auto *counts) {
+        const std::span<const std::remove_pointer_t<decltype(counts)>> view(counts, found.entries);
+        stretchTable(stretchRange(view), found.entries, work->table);
+        invertTable(work->table);
+        equaliseTable(work->table, view);
+        applyTable(filtered, mask, work->table, output);
+        std::fill_n(counts, found.entries, 0);
+    };
+    if (found.narrow) finish(work->rows.narrowCounts.data());
+    else finish(work->counts.data());
 
     workspaces().giveBack(std::move(work));
 }

@@ -10,7 +10,17 @@ namespace fpm::image::convert {
 // On x86-64 Linux the pixel loops are built twice, for the baseline processor and for
 // AVX2, and the loader picks one for the processor at hand: twice the lanes per
 // instruction where it has them. Both give the same bytes (integer arithmetic only).
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__)
+// Not in the sanitizer builds: the loader runs the pick before the sanitizer's runtime
+// is up, and an instrumented pick crashes there.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define FPM_SANITIZED_BUILD 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define FPM_SANITIZED_BUILD 1
+#endif
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(FPM_SANITIZED_BUILD)
 #define FPM_PIXEL_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define FPM_PIXEL_LOOP
@@ -330,7 +340,7 @@ Filtered filterImage(const Plane &in, const Mask &mask, Plane &out, std::uint32_
 
     // A 16-bit count cannot wrap on an image of at most 65535 pixels, and the counts of a
     // fingerprint's values then fit the processor's first-level cache, where 32-bit ones
-    // do not: the pass counts in 16 bits and widens the entries it used at the end.
+    // do not.
     const bool narrow = in.v.size() <= 0xFFFF;
     if (narrow && buffers.narrowCounts.size() != kTableSize) buffers.narrowCounts.assign(kTableSize, 0);
 
@@ -353,10 +363,7 @@ Filtered filterImage(const Plane &in, const Mask &mask, Plane &out, std::uint32_
         else countRow(o, m, width, counts);
     }
     found.entries = largest + 1;
-    if (narrow) {
-        std::copy_n(buffers.narrowCounts.data(), found.entries, counts);
-        std::fill_n(buffers.narrowCounts.data(), found.entries, std::uint16_t{0});
-    }
+    found.narrow = narrow;
     return found;
 }
 
@@ -422,7 +429,10 @@ int binPastTail(const BinCounts &histogram, std::uint32_t tail, int from, int st
 
 }  // namespace
 
-StretchRange stretchRange(CountsView counts)
+namespace {
+
+template <typename Count>
+StretchRange stretchRangeOf(std::span<const Count> counts)
 {
     // The 4096 bins of four values each; 0 is not counted. Bins past the values present
     // stay empty, which neither walk below notices.
@@ -442,6 +452,11 @@ StretchRange stretchRange(CountsView counts)
     const int highBin = binPastTail(histogram, tail, bins - 1, -1, -1);
     return {static_cast<std::uint16_t>(lowBin * 4), static_cast<std::uint16_t>(highBin * 4)};
 }
+
+}  // namespace
+
+StretchRange stretchRange(CountsView counts) { return stretchRangeOf(counts); }
+StretchRange stretchRange(NarrowCountsView counts) { return stretchRangeOf(counts); }
 
 void stretchTable(StretchRange range, std::size_t entries, ValueTable &table)
 {
@@ -469,7 +484,10 @@ void invertTable(ValueTable &table)
     for (std::uint8_t &value : table) value = static_cast<std::uint8_t>(255 - value);
 }
 
-void equaliseTable(ValueTable &table, CountsView counts)
+namespace {
+
+template <typename Count>
+void equaliseTableWith(ValueTable &table, std::span<const Count> counts)
 {
     // The foreground's histogram after the steps so far: each value's pixels land where
     // the table sends them. The table is made of long runs of one value (the stretch is
@@ -504,6 +522,11 @@ void equaliseTable(ValueTable &table, CountsView counts)
     for (const Run &run : runs)
         std::memset(table.data() + run.start, static_cast<int>(cumulative[run.value] * 255 / total), run.end - run.start);
 }
+
+}  // namespace
+
+void equaliseTable(ValueTable &table, CountsView counts) { equaliseTableWith(table, counts); }
+void equaliseTable(ValueTable &table, NarrowCountsView counts) { equaliseTableWith(table, counts); }
 
 void applyTable(const Plane &indexes, const Mask &mask, const ValueTable &table, std::uint8_t *out)
 {

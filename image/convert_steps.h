@@ -110,6 +110,8 @@ inline std::size_t tableIndex(std::uint16_t value) { return value < kTableSize -
 // entry more than the largest index present.
 using ValueCounts = std::vector<std::uint32_t>;
 using CountsView = std::span<const std::uint32_t>;
+// The same in 16-bit counters, which an image of at most 65535 pixels cannot wrap.
+using NarrowCountsView = std::span<const std::uint16_t>;
 
 // Replaces each value of a row by its tableIndex (once, so that the passes after it index
 // their tables directly); returns the row's largest index.
@@ -123,6 +125,9 @@ void countRow(const std::uint16_t *indexes, const std::uint8_t *mask, int width,
 // What the rolling pass found.
 struct Filtered {
     std::size_t entries = 1;  // tableIndex of the largest foreground value, plus 1
+    // The count is in the buffers' 16-bit counters (an image of at most 65535 pixels)
+    // rather than in `counts`; whoever reads it sets those entries back to 0.
+    bool narrow = false;
 };
 
 // Row buffers and corrections of the rolling pass, kept between calls.
@@ -136,7 +141,8 @@ struct FilterBuffers {
 
 // 5 to 8, and the count of the foreground's values: `out` (same size as `in`) receives
 // the sharpened image with its background cleared, as table indexes, and `counts`
-// (kTableSize entries, all 0 on entry) the count of its foreground indexes.
+// (kTableSize entries, all 0 on entry) or the buffers' 16-bit counters (see Filtered)
+// the count of its foreground indexes.
 Filtered filterImage(const Plane &in, const Mask &mask, Plane &out, std::uint32_t *counts, FilterBuffers &buffers);
 
 // 9. Contrast stretch between the 2% tails of the 4096-bin histogram of the foreground
@@ -146,6 +152,7 @@ struct StretchRange {
     std::uint16_t high = 0;  // high <= low: everything becomes 0
 };
 StretchRange stretchRange(CountsView counts);
+StretchRange stretchRange(NarrowCountsView counts);
 
 // The 8-bit value each pixel value becomes, for the first `entries` values (index with
 // tableIndex).
@@ -159,6 +166,7 @@ void invertTable(ValueTable &table);
 //     (`counts` has as many entries as the table). Without foreground the table stays as
 //     it is.
 void equaliseTable(ValueTable &table, CountsView counts);
+void equaliseTable(ValueTable &table, NarrowCountsView counts);
 
 // 12. The output bytes: the table's value for foreground pixels, 255 for the background
 //     (the stretch keeps its 0, the inversion makes it 255, the equalisation leaves it).

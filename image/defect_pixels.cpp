@@ -126,11 +126,8 @@ std::int32_t readBaselineAndList()
     std::vector<std::uint8_t> baseline(static_cast<std::size_t>(bytes));
     if (readPlain(kBaseImage, handle, baseline.data(), bytes) != kSuccess) return kQueryFailed;
 
-    ConnectionState &s = state();
-    s.baseImage = std::move(baseline);
-    s.baseWidth = width;
-    s.baseHeight = height;
-    s.defectPixels = findDefectPixels(s.baseImage.data(), width, height, depth);
+    std::vector<DefectPixel> pixels = findDefectPixels(baseline.data(), width, height, depth);
+    state().setDefectMap(std::move(baseline), width, height, std::move(pixels));
     return 0;
 }
 
@@ -156,12 +153,11 @@ std::int32_t repairDefectPixels(std::uint8_t *image, const Geometry &inUse)
     // is not to be trusted with this image.
     if (!inUse.fromAnswer(answer.width, answer.height, answer.bytesPerPixel).sameImage(inUse)) return kGeometryChanged;
     if (!image) return kNoImage;
-    if (s.baseImage.empty()) return kNoBaseline;
     const std::int32_t width = inUse.width, height = inUse.height, depth = inUse.bytesPerPixel;
-    if (width != s.baseWidth || height != s.baseHeight ||
-        s.baseImage.size() != static_cast<std::size_t>(width) * height * depth)
-        return kNoBaseline;
-    return repairListedPixels(image, width, height, depth, s.defectPixels);
+    // A copy: a connect on another thread may rebuild the list during the repair.
+    const auto pixels = s.defectPixelsFor(width, height, depth);
+    if (!pixels) return kNoBaseline;
+    return repairListedPixels(image, width, height, depth, *pixels);
 }
 
 }  // namespace fpm::image

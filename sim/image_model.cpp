@@ -73,8 +73,10 @@ std::vector<std::uint8_t> modelImage(VirtualModule &m, std::uint8_t code, std::u
     const int w = m.width, h = m.height, d = m.bytesPerPixel == 2 ? 2 : 1;
     std::vector<std::uint8_t> image(static_cast<std::size_t>(w) * h * d);
     if (isFingerCapture(code, d)) {
-        const auto finger = synthesizeFingerprint16(w, h, model.fingerSeed);
-        for (std::size_t i = 0; i < finger.size(); ++i) put(image, i, d, finger[i]);
+        auto &last = model.lastFinger;
+        if (last.width != w || last.height != h || last.seed != model.fingerSeed)
+            last = {w, h, model.fingerSeed, synthesizeFingerprint16(w, h, model.fingerSeed)};
+        for (std::size_t i = 0; i < last.samples.size(); ++i) put(image, i, d, last.samples[i]);
         return image;
     }
     for (int y = 0; y < h; ++y)

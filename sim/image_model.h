@@ -33,6 +33,13 @@ struct ImageModel {
     std::uint8_t vcb = 0x20;
     std::uint8_t currentData[5] = {11, 22, 33, 44, 55};
     std::uint16_t calibrationValues[2] = {0x1234, 0xBEEF};
+    // The last finger made: making one takes far longer than copying it, and a procedure
+    // asks for the same finger capture after capture.
+    struct {
+        int width = 0, height = 0;
+        std::uint32_t seed = 0;
+        std::vector<std::uint16_t> samples;
+    } lastFinger;
 };
 
 // The image a command serves on the module's geometry (the calibration image depends on

@@ -51,7 +51,9 @@ void VirtualModule::clearScripts()
 
 VirtualModule::Answer VirtualModule::respond(const ReceivedRequest &request)
 {
+    if (transfersBeforeUnplug.load() == 0) unplugged = true;
     if (unplugged) return {false, {}, 0};
+    if (transfersBeforeUnplug.load() > 0) transfersBeforeUnplug.fetch_sub(1);
     const std::uint8_t code = request.code();
 
     auto fromScript = [&](const ScriptedReply &s) -> Answer {

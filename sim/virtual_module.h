@@ -74,6 +74,8 @@ public:
     // Every transfer fails, as after the module was pulled out. Atomic: a test may pull
     // it while a worker talks to it.
     std::atomic<bool> unplugged{false};
+    // Transfers answered before the module pulls itself out (negative: never).
+    std::atomic<std::int64_t> transfersBeforeUnplug{-1};
 
     // Firmware state that the default answers use.
     std::array<std::uint8_t, 128> firmwareRecord{};

@@ -118,6 +118,15 @@ TEST_F(ConcurrencyTest, ConnectsWhileAFinishingDeletionStillLogs)
     ASSERT_TRUE(waitForWorkers());
 }
 
+TEST_F(ConcurrencyTest, ReconnectsBesideAVerificationThatRepairsItsCaptures)
+{
+    // Each connect rebuilds the baseline and defect list that the worker repairs with.
+    module();
+    ASSERT_EQ(BeginVerifyProcedure(recordVerify), 1);
+    for (int i = 0; i < 5; ++i) CheckDeviceConnection();
+    ASSERT_TRUE(waitForWorkers());
+}
+
 TEST_F(ConcurrencyTest, AnEnrolmentBesideAVerification)
 {
     sim::VirtualModule &m = module();

@@ -482,11 +482,11 @@ class Module:
     def _started(self, name, start, procedure, started=1):
         """Starts a procedure with `start()`. A previous one of its kind that has already
         reported its result still counts as running until its callback has returned: it
-        is given a moment to do so."""
+        is given a moment to do so (the verification's start then answers 2, not 16)."""
         previous = _running.get(procedure.kind)
         deadline = time.monotonic() + _FINISHING_SECONDS
         result = start()
-        while result == _PROCEDURE_RUNNING and previous and previous.done and time.monotonic() < deadline:
+        while result != started and previous and previous.done and time.monotonic() < deadline:
             time.sleep(_TICK_SECONDS)
             result = start()
         if result == started:
