@@ -10,17 +10,17 @@ namespace fpm::image::convert {
 // On x86-64 Linux the pixel loops are built twice, for the baseline processor and for
 // AVX2, and the loader picks one for the processor at hand: twice the lanes per
 // instruction where it has them. Both give the same bytes (integer arithmetic only).
-// Not in the sanitizer builds: the loader runs the pick before the sanitizer's runtime
-// is up, and an instrumented pick crashes there.
+// Not where the pick itself is instrumented (GCC's sanitizers, ThreadSanitizer): the
+// loader runs it before the sanitizer's runtime is up, and it crashes there.
+#if !defined(__clang__) && (defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__))
+#define FPM_INSTRUMENTED_PICK 1
+#endif
 #if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define FPM_SANITIZED_BUILD 1
+#if __has_feature(thread_sanitizer)
+#define FPM_INSTRUMENTED_PICK 1
 #endif
 #endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define FPM_SANITIZED_BUILD 1
-#endif
-#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(FPM_SANITIZED_BUILD)
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && !defined(FPM_INSTRUMENTED_PICK)
 #define FPM_PIXEL_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define FPM_PIXEL_LOOP
@@ -230,7 +230,7 @@ FPM_PIXEL_LOOP std::vector<std::int32_t> rowCorrections(const Plane &image)
 }
 
 FPM_PIXEL_LOOP void flattenRow(const std::uint16_t *in, const std::uint8_t *mask, int width, std::int32_t correction,
-                std::uint16_t *out)
+                               std::uint16_t *out)
 {
     if (correction >= 0) {
         // v + c keeps its low 16 bits.
@@ -266,7 +266,7 @@ const std::uint32_t *columnSums(const std::uint16_t *a, const std::uint16_t *b, 
 }  // namespace
 
 FPM_PIXEL_LOOP void smoothRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below, int width,
-               std::uint16_t *out, RowScratch &scratch)
+                              std::uint16_t *out, RowScratch &scratch)
 {
     // In 16-bit lanes, eight to an SSE2 vector instead of four: with S = 256 H + L (H the
     // sum of the nine high bytes, L that of the low ones, both up to 2295),
@@ -288,7 +288,7 @@ FPM_PIXEL_LOOP void smoothRow(const std::uint16_t *above, const std::uint16_t *c
 }
 
 FPM_PIXEL_LOOP void sharpenRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below,
-                const std::uint8_t *mask, int width, std::uint16_t *out, RowScratch &scratch)
+                               const std::uint8_t *mask, int width, std::uint16_t *out, RowScratch &scratch)
 {
     const std::uint32_t *s = columnSums(above, centre, below, width, scratch.columnSums);
     for (int x = 0; x < width; ++x) {

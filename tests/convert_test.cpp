@@ -65,14 +65,18 @@ TEST(ConvertOracle, AgreesByteForByteOnManySizesAndKinds)
     const std::vector<std::pair<int, int>> sizes = {
         {3, 5},   {4, 5},   {5, 5},    {3, 17},  {17, 5},   {16, 16},  {17, 33},  {31, 16},
         {33, 47}, {48, 48}, {64, 64},  {100, 37}, {120, 100}, {255, 5}, {3, 255}, {192, 192},
-        {255, 255}};
+        {255, 255},
+        // The largest image whose counts fit 16 bits (a flat one puts 65535 pixels on one
+        // value) and the smallest whose counts need 32.
+        {257, 255}, {256, 256}};
     const Kind kinds[] = {Kind::Noise, Kind::LowNoise,    Kind::Flat,   Kind::Zero,           Kind::Full,
                           Kind::Checker, Kind::Spikes, Kind::Fingerprint, Kind::SaturatedFinger};
     std::uint32_t seed = 1;
     for (auto [w, h] : sizes)
         for (Kind kind : kinds) {
             const auto samples = capture(kind, w, h, seed++);
-            ASSERT_EQ(libraryConvert(samples, w, h), oracleConvert(samples, w, h))
+            const OracleCounts counts = w * h > 0xFFFF ? OracleCounts::ThirtyTwo : OracleCounts::Sixteen;
+            ASSERT_EQ(libraryConvert(samples, w, h), oracleConvert(samples, w, h, counts))
                 << w << " x " << h << " kind " << static_cast<int>(kind);
         }
 }
