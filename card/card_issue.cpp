@@ -4,20 +4,20 @@
 #include "connection/connection_state.h"
 #include "connection/module_handle.h"
 #include "finger/delete_fingers.h"
-#include "finger/procedure_worker.h"
 #include "transport/exchange.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::card {
 
 const transport::CommandRow kIssueCard{
     .code = kCmdIssueCard,
-    .command = {.logPrefix = "IssueCard", .transferFailureReason = "RecvDataTransaction"},
+    .command = {.logPrefix = "IssueCard", .transferFailureReason = "RecvDataTransaction", .clearsCancel = true},
 };
 
 const transport::CommandRow kCheckCardIssued{
     .code = kCmdCheckCardIssued,
-    .command = {.logPrefix = nullptr},
-    .outputs = {transport::ReplyField{.replyByte = 2}},
+    .command = {.logPrefix = nullptr, .clearsCancel = true},
+    .outputs = {transport::ReplyField{.from = 2}},
 };
 
 ResultByte checkCardIssued(unsigned char *issued)
@@ -33,7 +33,7 @@ namespace {
 
 void issueCardProcedure(procedure::Run &run)
 {
-    const ResultCallback callback = state().issueCardCallback;
+    const ResultCallback callback = state().procedures.issueCard();
     std::uint8_t result = transport::runRow(kIssueCard, connection::connectedHandle());
     // Still running during the callback: a start call from inside it is refused.
     if (callback) callback(&result);
@@ -49,7 +49,7 @@ ResultByte beginIssueCardProcedure(ResultCallback callback)
     ConnectionState &s = state();
     procedure::Run *run = procedure::Run::claim(s.issueCardWorker);
     if (!run) return finger::kProcedureRunning;
-    s.issueCardCallback = callback;
+    s.procedures.storeIssueCard(callback);
     return run->launch(issueCardProcedure) ? finger::kProcedureStarted : finger::kProcedureNotStarted;
 }
 

@@ -12,7 +12,7 @@ namespace {
 // Status 1 succeeds, anything else fails; busy is polled without limit.
 Command control(const char *logPrefix, std::uint32_t timeoutSeconds)
 {
-    return {.logPrefix = logPrefix, .options = {.timeoutSeconds = timeoutSeconds}, .clearsCancel = false};
+    return {.logPrefix = logPrefix, .options = {.timeoutSeconds = timeoutSeconds}};
 }
 
 }  // namespace

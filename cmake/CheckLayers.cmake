@@ -5,7 +5,8 @@
 # - the tool includes anything but the public header, the tool interface, its own
 #   files and the virtual module;
 # - library code outside exports/ and tools/ calls an exported function;
-# - code outside connection/module_handle.cpp writes the module handle.
+# - code outside connection/module_handle.cpp writes the module handle;
+# - code outside transport/cancel_flags.cpp writes a cancel flag.
 # Tests, fuzz targets, benchmarks, examples, the virtual module and the virtual library are
 # not part of the layers.
 cmake_minimum_required(VERSION 3.20)
@@ -17,8 +18,8 @@ endif()
 set(layer_patterns
   "^platform/|^include/"                                                    0
   "^log/"                                                                   1
-  "^connection/(result|connection_state|module_handle)\\."                 2
-  "^transport/(exchange|pass_through|tick_pacer|command_row|little_endian)\\."           3
+  "^connection/(result|connection_state|module_handle)\\.|^worker/"        2
+  "^transport/(exchange|pass_through|tick_pacer|command_row|little_endian|cancel_flags)\\."  3
   "^transport/|^image/|^vendor/|^factory/|^card/device_control\\."          4
   "^finger/(enroll|identify|verify)_commands\\.|^finger/capture_image\\."   4
   "^connection/|^finger/|^card/"                                            5
@@ -99,6 +100,10 @@ foreach(file IN LISTS sources)
     if(code MATCHES "deviceHandle[ \t]*\\.[ \t]*(store|exchange|compare_exchange)|deviceHandle[ \t]*=[^=]"
        AND NOT file STREQUAL "connection/module_handle.cpp")
       list(APPEND faults "${file}:${number}: writes the module handle, use connection/module_handle.h")
+    endif()
+    if(code MATCHES "(cancelRequested|commandInProgress)[ \t]*\.[ \t]*(store|exchange|compare_exchange|fetch_)|(cancelRequested|commandInProgress)[ \t]*=[^=]"
+       AND NOT file STREQUAL "transport/cancel_flags.cpp")
+      list(APPEND faults "${file}:${number}: writes a cancel flag, use transport/cancel_flags.h")
     endif()
   endforeach()
 endforeach()

@@ -54,6 +54,46 @@ struct Geometry {
     }
 };
 
+// What the background procedures were started with, one part per procedure. A start
+// function stores its part only once it holds its procedure's guard (the store functions
+// are the only writers); its worker takes a copy when it starts, so a later start cannot
+// change a running procedure.
+struct EnrollParameters {
+    EnrollmentCallback callback = nullptr;
+    std::uint8_t finger = 0;
+    std::uint8_t captureCount = 0;
+};
+
+struct DeleteParameters {
+    ResultCallback callback = nullptr;
+    std::uint8_t finger = 0;
+};
+
+class ProcedureParameters {
+public:
+    void storeEnroll(const EnrollParameters &p) { enroll_ = p; }
+    EnrollParameters enroll() const { return enroll_; }
+
+    void storeDelete(const DeleteParameters &p) { delete_ = p; }
+    DeleteParameters deletion() const { return delete_; }
+
+    void storeIssueCard(ResultCallback callback) { issueCard_ = callback; }
+    ResultCallback issueCard() const { return issueCard_; }
+
+    // The verification's callback is also read by a cancel from any thread while the
+    // procedure runs, so it is atomic; its run clears it only while it still holds its own
+    // (a newer verification may have stored the same function).
+    void storeVerify(VerifyCallback callback) { verify_.store(callback); }
+    VerifyCallback verify() const { return verify_.load(); }
+    void forgetVerify(VerifyCallback own) { verify_.compare_exchange_strong(own, nullptr); }
+
+private:
+    EnrollParameters enroll_;
+    DeleteParameters delete_;
+    ResultCallback issueCard_ = nullptr;
+    std::atomic<VerifyCallback> verify_{nullptr};
+};
+
 struct ConnectionState {
     // Device and geometry. The handle is read by worker threads (the LED wait) while a
     // caller may close it, so it is atomic. The geometry fields are written only through
@@ -75,7 +115,8 @@ struct ConnectionState {
     // usable call; 0 until then. Atomic: workers and callers may convert at once.
     std::atomic<std::uint32_t> conversionWorkingSize{0};
 
-    // Command coordination: the only fields one thread writes while another waits.
+    // Command coordination: the only fields one thread writes while another waits;
+    // written only through transport/cancel_flags.h.
     std::atomic<std::uint8_t> cancelRequested{0};
     std::atomic<std::uint8_t> commandInProgress{0};
 
@@ -84,13 +125,7 @@ struct ConnectionState {
     std::atomic<void *> verifyWorker{nullptr};
     std::atomic<void *> deleteWorker{nullptr};
     std::atomic<void *> issueCardWorker{nullptr};
-    EnrollmentCallback enrollCallback = nullptr;
-    std::uint8_t enrollFinger = 0;
-    std::uint8_t enrollCount = 0;
-    std::atomic<VerifyCallback> verifyCallback{nullptr};
-    ResultCallback deleteCallback = nullptr;
-    std::uint8_t deleteFinger = 0;
-    ResultCallback issueCardCallback = nullptr;
+    ProcedureParameters procedures;
     std::atomic<std::uint8_t *> procedureImage{nullptr};  // the last image handed to the caller
     std::int32_t ledRetryCount = 0;
 

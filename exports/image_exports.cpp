@@ -3,14 +3,15 @@
 #include "connection/connection_state.h"
 #include "connection/module_handle.h"
 #include "exports/export.h"
-#include "image/image_read.h"
-#include "image/image_reads.h"
+#include "image/image_read_commands.h"
 #include "image/image_upload.h"
 #include "image/sensor_commands.h"
+#include "image/two_phase_read.h"
 #include "transport/exchange.h"
 
 using namespace fpm::image;
 using fpm::connection::connectedHandle;
+using fpm::transport::runRow;
 
 // ---- Image reads ---------------------------------------------------------------------
 
@@ -101,7 +102,7 @@ FPM_EXPORT FPM_RESULT FPM_CALL EnterSensingMode(void) { return EnterSensingModeW
 
 FPM_EXPORT FPM_RESULT FPM_CALL EnterSensingModeWithHandle(FPM_HANDLE handle)
 {
-    return runSensorCommand(kEnterSensingMode, handle);
+    return runRow(kEnterSensingMode, handle);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL GetCurrentData(unsigned char *record)
@@ -111,7 +112,7 @@ FPM_EXPORT FPM_RESULT FPM_CALL GetCurrentData(unsigned char *record)
 
 FPM_EXPORT FPM_RESULT FPM_CALL GetCurrentDataWithHandle(FPM_HANDLE handle, unsigned char *record)
 {
-    return runSensorCommand(kGetCurrentData, handle, {}, {record});
+    return runRow(kGetCurrentData, handle, {}, {record});
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL DoCalibration(uint16_t a, uint16_t b, uint16_t c, uint16_t *value1, uint16_t *value2,
@@ -126,29 +127,27 @@ FPM_EXPORT FPM_RESULT FPM_CALL DoCalibrationWithHandle(FPM_HANDLE handle, uint16
 {
     // The third parameter goes out only to a caller that takes both values back.
     if (!value1 || !value2) c = 0;
-    auto lo = [](uint16_t v) { return static_cast<std::uint8_t>(v); };
-    auto hi = [](uint16_t v) { return static_cast<std::uint8_t>(v >> 8); };
-    return runSensorCommand(kDoCalibration, handle, {lo(a), hi(a), lo(b), hi(b), lo(c), hi(c)},
-                            {value1, value2, status6Value});
+    auto hi = [](uint16_t v) -> std::uint32_t { return v >> 8; };
+    return runRow(kDoCalibration, handle, {a, hi(a), b, hi(b), c, hi(c)}, {value1, value2, status6Value});
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL OutputDAC(unsigned char *dac) { return OutputDACWithHandle(connectedHandle(), dac); }
 
 FPM_EXPORT FPM_RESULT FPM_CALL OutputDACWithHandle(FPM_HANDLE handle, unsigned char *dac)
 {
-    return runSensorCommand(kOutputDac, handle, {}, {dac});
+    return runRow(kOutputDac, handle, {}, {dac});
 }
 
-FPM_EXPORT FPM_RESULT FPM_CALL UpdateBaseImage(void) { return runSensorCommand(kUpdateBaseImage, connectedHandle()); }
+FPM_EXPORT FPM_RESULT FPM_CALL UpdateBaseImage(void) { return runRow(kUpdateBaseImage, connectedHandle()); }
 
-FPM_EXPORT FPM_RESULT FPM_CALL GetVCB(unsigned char *vcb) { return runSensorCommand(kGetVcb, connectedHandle(), {}, {vcb}); }
+FPM_EXPORT FPM_RESULT FPM_CALL GetVCB(unsigned char *vcb) { return runRow(kGetVcb, connectedHandle(), {}, {vcb}); }
 
 FPM_EXPORT FPM_RESULT FPM_CALL SetVCB(int32_t value)
 {
-    return runSensorCommand(kSetVcb, connectedHandle(), {static_cast<std::uint8_t>(value)});
+    return runRow(kSetVcb, connectedHandle(), {static_cast<std::uint32_t>(value)});
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL smartcard_auto_test(unsigned char *result)
 {
-    return runSensorCommand(kAutoTest, connectedHandle(), {}, {result});
+    return runRow(kAutoTest, connectedHandle(), {}, {result});
 }

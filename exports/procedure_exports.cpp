@@ -5,8 +5,8 @@
 #include "exports/export.h"
 #include "finger/delete_fingers.h"
 #include "finger/procedure_image.h"
-#include "finger/procedure_worker.h"
 #include "finger/procedures.h"
+#include "worker/procedure_worker.h"
 
 using namespace fpm::finger;
 using fpm::connection::connectedHandle;

@@ -2,8 +2,8 @@
 
 #include "connection/connection_state.h"
 #include "connection/module_handle.h"
-#include "finger/procedure_worker.h"
 #include "log/diagnostic_log.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::tool {
 

@@ -4,8 +4,8 @@
 
 #include "connection/module_handle.h"
 #include "exports/export.h"
-#include "image/image_read.h"
 #include "image/image_upload.h"
+#include "image/two_phase_read.h"
 #include "transport/exchange.h"
 #include "vendor/data_blocks.h"
 #include "vendor/secure_handshake.h"

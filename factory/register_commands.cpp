@@ -9,8 +9,7 @@ using transport::ReplyField;
 namespace {
 
 // 1 and 2 as usual; every other status is the module's own answer and goes to the caller.
-const Command kPassStatus{.options = {.timeoutSeconds = 10}, .statuses = {}, .unlistedStatusIsResult = true,
-                          .clearsCancel = false};
+const Command kPassStatus{.options = {.timeoutSeconds = 10}, .statuses = {}, .unlistedStatusIsResult = true};
 
 constexpr std::uint8_t kRegisterBlock = 1;  // block byte 2 of every register command
 
@@ -21,7 +20,7 @@ const CommandRow kReadRegister{
     .parameters = {kRegisterBlock},
     .argumentAt = {3, 6},
     .command = kPassStatus,
-    .outputs = {ReplyField{2}},
+    .outputs = {ReplyField{.from = 2}},
 };
 const CommandRow kWriteRegister{
     .code = kCmdWriteRegister,
@@ -40,7 +39,7 @@ const CommandRow kExitWoe{.code = kCmdExitWoe, .parameters = {1}, .command = kPa
 const CommandRow kReadWoeStatus{
     .code = kCmdReadWoeStatus,
     .command = kPassStatus,
-    .outputs = {ReplyField{2}, ReplyField{3}, ReplyField{4}},
+    .outputs = {ReplyField{.from = 2}, ReplyField{.from = 3}, ReplyField{.from = 4}},
 };
 
 }  // namespace fpm::factory

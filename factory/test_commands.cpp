@@ -6,37 +6,45 @@ using transport::Command;
 using transport::CommandRow;
 using transport::ReplyField;
 using transport::StatusRule;
+using transport::kStatusCanceling;
+using transport::kStatusOk;
+using transport::kStatusUnknownCommand;
 
 namespace {
 
-constexpr StatusRule kIcTypeStatuses[] = {{1, kIcTypeResult, nullptr}};
-// Callers know 6 as "check failed"; the module's 9 reaches them the same way.
-constexpr StatusRule kCtStatuses[] = {{9, 6, nullptr}};
-constexpr StatusRule kAcfStartStatuses[] = {{1, 1, nullptr}, {8, 8, nullptr}, {9, 9, nullptr}};
-constexpr StatusRule kAcfQueryStatuses[] = {{1, 1, nullptr}};
+constexpr StatusRule kIcTypeStatuses[] = {{kStatusOk, kIcTypeResult, nullptr}};
+// Callers know 6 as "check failed"; the module's unknown-command answer reaches them the same way.
+constexpr StatusRule kCtStatuses[] = {{kStatusUnknownCommand, kStatusCheckFailed, nullptr}};
+constexpr StatusRule kAcfStartStatuses[] = {{kStatusOk, kSuccess, nullptr},
+                                            {kStatusCanceling, kStatusCanceling, nullptr},
+                                            {kStatusUnknownCommand, kStatusUnknownCommand, nullptr}};
+constexpr StatusRule kAcfQueryStatuses[] = {{kStatusOk, kSuccess, nullptr}};
+
+// The checks' detail byte: reply byte 2, on success and on a failed check.
+constexpr ReplyField kCheckDetail{.from = 2, .statuses = {kStatusOk, kStatusCheckFailed}};
 
 // Status 1 gives 1, every other status 2.
-Command okOrFailure() { return {.options = {.timeoutSeconds = 10}, .clearsCancel = false}; }
+Command okOrFailure() { return {.options = {.timeoutSeconds = 10}}; }
 
 Command withStatuses(std::span<const StatusRule> statuses, bool otherStatusIsResult, std::uint32_t timeoutSeconds = 10)
 {
     return {.options = {.timeoutSeconds = timeoutSeconds},
             .statuses = statuses,
-            .unlistedStatusIsResult = otherStatusIsResult,
-            .clearsCancel = false};
+            .unlistedStatusIsResult = otherStatusIsResult};
 }
 
 const CommandRow kAcfStart{
     .code = kCmdAcfBondingIoCheck,
     .parameters = {0},
-    .command = {.options = {.timeoutSeconds = 10, .pollWhileBusy = false}, .statuses = kAcfStartStatuses},
+    .command = {.options = {.timeoutSeconds = 10, .pollWhileBusy = false},
+                .statuses = kAcfStartStatuses,
+                .clearsCancel = true},
 };
 const CommandRow kAcfQuery{
     .code = kCmdAcfBondingIoCheck,
     .parameters = {1},
     .command = {.options = {.timeoutSeconds = 10, .retryFailedTransfer = true, .failureLimitMs = kAcfFailureLimitMs},
-                .statuses = kAcfQueryStatuses,
-                .clearsCancel = false},
+                .statuses = kAcfQueryStatuses},
 };
 
 }  // namespace
@@ -47,25 +55,23 @@ const CommandRow kGetG55Status{.code = kCmdGetG55Status, .command = okOrFailure(
 const CommandRow kGetIcType{
     .code = kCmdGetIcType,
     .command = withStatuses(kIcTypeStatuses, false),
-    .outputs = {ReplyField{3}, ReplyField{5}, ReplyField{6, 0x03}},
+    .outputs = {ReplyField{.from = 3}, ReplyField{.from = 5}, ReplyField{.from = 6, .mask = 0x03}},
 };
 const CommandRow kSensorIoCheck{
     .code = kCmdSensorIoCheck,
     .command = withStatuses({}, true),
-    .outputs = {ReplyField{2}},
-    .outputStatuses = {1, 6},
+    .outputs = {kCheckDetail},
 };
 const CommandRow kModuleIoCheck{
     .code = kCmdModuleIoCheck,
     .command = withStatuses({}, true),
-    .outputs = {ReplyField{2}},
-    .outputStatuses = {1, 6},
+    .outputs = {kCheckDetail},
 };
 const CommandRow kCheckCtModule{
     .code = kCmdCheckCtModule,
     .parameters = {0, 8},
     .command = withStatuses(kCtStatuses, true, 3),
-    .outputs = {ReplyField{2}},
+    .outputs = {ReplyField{.from = 2}},
 };
 
 ResultByte acfBondingIoCheck(device::Handle handle)

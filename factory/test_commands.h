@@ -18,6 +18,9 @@ inline constexpr std::uint8_t kCmdExitTestMode = 0x4E;
 inline constexpr std::uint8_t kCmdAcfBondingIoCheck = 0x54;
 inline constexpr std::uint8_t kCmdCheckCtModule = 0x63;
 
+// A hardware check that ran and failed: the module's status and the caller's result.
+inline constexpr std::uint8_t kStatusCheckFailed = 6;
+
 // The IC type query succeeds with 5, not 1: station software tests for 5.
 inline constexpr ResultByte kIcTypeResult = 5;
 // How long the ACF status queries keep being sent while every transfer fails.

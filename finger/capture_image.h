@@ -6,7 +6,7 @@
 
 #include "connection/connection_state.h"
 #include "connection/result.h"
-#include "image/image_read.h"
+#include "image/two_phase_read.h"
 #include "platform/device_io.h"
 
 namespace fpm::finger {

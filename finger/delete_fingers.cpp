@@ -3,7 +3,7 @@
 #include "connection/connection_state.h"
 #include "connection/led_wait.h"
 #include "connection/module_handle.h"
-#include "finger/procedure_worker.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::finger {
 
@@ -13,7 +13,8 @@ const transport::CommandRow kDeleteFinger{
     .argumentAt = {3},
     .command = {.logPrefix = "DoDeleteFingerRequest",
                 .options = {.timeoutSeconds = 10},
-                .transferFailureReason = "RecvDataTransaction"},
+                .transferFailureReason = "RecvDataTransaction",
+                .clearsCancel = true},
 };
 
 ResultByte deleteFinger(std::uint32_t fingerIndex)
@@ -35,9 +36,9 @@ namespace {
 
 void deleteProcedure(procedure::Run &run)
 {
-    ConnectionState &s = state();
-    const ResultCallback callback = s.deleteCallback;
-    std::uint8_t result = deleteFingers(s.deleteFinger);
+    const DeleteParameters started = state().procedures.deletion();
+    const ResultCallback callback = started.callback;
+    std::uint8_t result = deleteFingers(started.finger);
     // The callback runs while the procedure still counts as running.
     if (callback) callback(&result);
     run.release();
@@ -51,8 +52,7 @@ ResultByte beginDeleteProcedure(std::uint8_t fingerIndex, ResultCallback callbac
     ConnectionState &s = state();
     procedure::Run *run = procedure::Run::claim(s.deleteWorker);
     if (!run) return kProcedureRunning;
-    s.deleteCallback = callback;
-    s.deleteFinger = fingerIndex;
+    s.procedures.storeDelete({callback, fingerIndex});
     return run->launch(deleteProcedure) ? kProcedureStarted : kProcedureNotStarted;
 }
 

@@ -5,7 +5,7 @@
 
 #include "connection/connection_state.h"
 #include "finger/capture_image.h"
-#include "image/image_read.h"
+#include "image/two_phase_read.h"
 #include "transport/exchange.h"
 #include "transport/protocol_commands.h"
 
@@ -17,7 +17,8 @@ using transport::VendorCommandBlock;
 
 namespace {
 
-const Command kQueryAmount{.logPrefix = "QueryEnrollAmount", .options = {.timeoutSeconds = 10}};
+const Command kQueryAmount{
+    .logPrefix = "QueryEnrollAmount", .options = {.timeoutSeconds = 10}, .clearsCancel = true};
 
 // A cancel seen while waiting ends the request with 2, the outcome poll with 8; a
 // CODE_CANCELING from the module is an ordinary failure with its line.
@@ -25,12 +26,13 @@ const Command kEnrollRequest{
     .logPrefix = "DoEnrollRequest",
     .options = {.timeoutSeconds = 15, .cancellable = true, .marksInProgress = true},
     .canceledResult = kFailure,
+    .clearsCancel = true,
 };
 
 constexpr StatusRule kEnrollStatuses[] = {
     {transport::kStatusOk, kSuccess, nullptr},
     {transport::kStatusError, kFailure, "CODE_ERROR"},
-    {kFakeFinger, kFakeFinger, "CODE_FAKE_FINGER"},
+    {transport::kStatusFakeFinger, kFakeFinger, "CODE_FAKE_FINGER"},
     {transport::kStatusCanceling, kFailure, "CODE_CANCELING"},
     {transport::kStatusUnknownCommand, kFailure, "CODE_UNKNOWN_CMD"},
 };
@@ -39,6 +41,7 @@ const Command kCheckStatus{
     .options = {.timeoutSeconds = 15, .cancellable = true, .marksInProgress = true},
     .statuses = kEnrollStatuses,
     .canceledResult = kCanceled,
+    .clearsCancel = true,
 };
 
 const image::ImageRead kEnrollImage{.code = kCmdGetEnrollImage, .request = nullptr, .dataLogPrefix = "GetEnrollImage"};
@@ -53,24 +56,19 @@ constexpr std::uint8_t kCapturesEight = 8;
 ResultByte queryEnrollAmount(device::Handle handle, std::uint8_t finger, std::int32_t *amount)
 {
     if (!amount) return kFailure;
-    alignas(8) std::uint8_t reply[8];
-    auto outcome =
-        transport::run(kQueryAmount, handle, VendorCommandBlock::make(kCmdQueryEnrollAmount, {0, finger}), reply);
-    if (outcome.ok()) *amount = reply[2];
+    auto outcome = transport::run(kQueryAmount, handle, VendorCommandBlock::make(kCmdQueryEnrollAmount, {0, finger}));
+    if (outcome.ok()) *amount = outcome.bytes[2];
     return outcome.result;
 }
 
 ResultByte doEnrollRequest(device::Handle handle, std::uint8_t finger)
 {
-    alignas(8) std::uint8_t reply[8];
-    return transport::run(kEnrollRequest, handle, VendorCommandBlock::make(kCmdEnrollRequest, {0, finger}), reply)
-        .result;
+    return transport::run(kEnrollRequest, handle, VendorCommandBlock::make(kCmdEnrollRequest, {0, finger})).result;
 }
 
 ResultByte checkEnrollStatus(device::Handle handle)
 {
-    alignas(8) std::uint8_t reply[8];
-    return transport::run(kCheckStatus, handle, VendorCommandBlock::make(kCmdCheckEnrollStatus, {0}), reply).result;
+    return transport::run(kCheckStatus, handle, VendorCommandBlock::make(kCmdCheckEnrollStatus, {0})).result;
 }
 
 ResultByte getEnrollImage(device::Handle handle, std::uint8_t *buffer)
@@ -80,7 +78,7 @@ ResultByte getEnrollImage(device::Handle handle, std::uint8_t *buffer)
 
 ResultByte getEnrollImage(device::Handle handle, std::uint8_t *buffer, const Geometry &geometry)
 {
-    state().cancelRequested.store(0);
+    transport::clearCancelRequest();
     return readCaptureImage(kEnrollImage, handle, buffer, geometry);
 }
 

@@ -7,6 +7,7 @@
 #include "connection/connection_state.h"
 #include "connection/result.h"
 #include "platform/device_io.h"
+#include "transport/exchange.h"
 
 namespace fpm::finger {
 
@@ -15,7 +16,7 @@ inline constexpr std::uint8_t kCmdCheckEnrollStatus = 0x11;
 inline constexpr std::uint8_t kCmdGetEnrollImage = 0x12;
 inline constexpr std::uint8_t kCmdQueryEnrollAmount = 0x13;
 
-inline constexpr ResultByte kFakeFinger = 7;
+inline constexpr ResultByte kFakeFinger = transport::kStatusFakeFinger;
 inline constexpr ResultByte kCanceled = 8;
 
 ResultByte queryEnrollAmount(device::Handle handle, std::uint8_t finger, std::int32_t *amount);

@@ -4,8 +4,8 @@
 #include "finger/capture_image.h"
 #include "finger/enroll_commands.h"
 #include "finger/verify_commands.h"
-#include "image/image_read.h"
 #include "image/image_upload.h"
+#include "image/two_phase_read.h"
 #include "transport/exchange.h"
 
 namespace fpm::finger {
@@ -19,13 +19,12 @@ namespace {
 const Command kIdentifyRequest{.logPrefix = "DoIdentifyRequest(CMD_IDENTIFY_REQUEST)",
                                .options = {.timeoutSeconds = 15, .cancellable = true},
                                .transferFailureReason = "RecvDataTransaction",
-                               .canceledResult = kCanceled,
-                               .clearsCancel = false};
+                               .canceledResult = kCanceled};
 
 // Only a match or no match is an answer; CODE_OK and a fake finger are failures here.
 constexpr StatusRule kOutcomeStatuses[] = {
-    {kMatch, kMatch, nullptr},
-    {kNoMatch, kNoMatch, nullptr},
+    {kStatusMatch, kMatch, nullptr},
+    {kStatusNoMatch, kNoMatch, nullptr},
     {transport::kStatusError, kFailure, "CODE_ERROR"},
     {transport::kStatusCanceling, kFailure, "CODE_CANCELING"},
     {transport::kStatusUnknownCommand, kFailure, "CODE_UNKNOWN_CMD"},
@@ -34,18 +33,15 @@ const Command kIdentifyOutcome{.logPrefix = "DoIdentifyRequest(CMD_CHECK_IDENTIF
                                .options = {.timeoutSeconds = 15, .cancellable = true},
                                .statuses = kOutcomeStatuses,
                                .transferFailureReason = "RecvDataTransaction",
-                               .canceledResult = kCanceled,
-                               .clearsCancel = false};
+                               .canceledResult = kCanceled};
 
 // Sent once before a fresh identification; its answer does not matter.
 const Command kPresenceNudge{.options = {.timeoutSeconds = 15, .pollWhileBusy = false, .checkEcho = false},
                              .statuses = {},
                              .unlistedResult = kSuccess,
-                             .unlistedReason = nullptr,
-                             .clearsCancel = false};
+                             .unlistedReason = nullptr};
 
-const Command kIdentifyImageRequest{
-    .logPrefix = "GetIdentifyImage", .options = {.timeoutSeconds = 3}, .clearsCancel = false};
+const Command kIdentifyImageRequest{.logPrefix = "GetIdentifyImage", .options = {.timeoutSeconds = 3}};
 const image::ImageRead kIdentifyImage{
     .code = kCmdGetIdentifyImage, .request = &kIdentifyImageRequest, .dataTimeoutSeconds = 3};
 
@@ -53,12 +49,11 @@ const image::ImageRead kIdentifyImage{
 // to every return, so that DoCancel never sends its command between two of them.
 ResultByte identify(device::Handle handle, std::uint8_t *finger, const std::uint8_t *image)
 {
-    state().cancelRequested.store(0);
+    transport::clearCancelRequest();
     transport::InProgressMark inProgress;
-    alignas(8) std::uint8_t reply[8];
-    if (!image) transport::run(kPresenceNudge, handle, VendorCommandBlock::make(kCmdGetFingerprint, {0}), reply);
+    if (!image) transport::run(kPresenceNudge, handle, VendorCommandBlock::make(kCmdGetFingerprint, {0}));
 
-    auto request = transport::run(kIdentifyRequest, handle, VendorCommandBlock::make(kCmdIdentifyRequest), reply);
+    auto request = transport::run(kIdentifyRequest, handle, VendorCommandBlock::make(kCmdIdentifyRequest));
     if (request.result != kSuccess) return request.result;
 
     if (image) {
@@ -67,8 +62,8 @@ ResultByte identify(device::Handle handle, std::uint8_t *finger, const std::uint
         if (uploaded != kSuccess) return uploaded;
     }
 
-    auto outcome = transport::run(kIdentifyOutcome, handle, VendorCommandBlock::make(kCmdCheckIdentifyStatus), reply);
-    if (outcome.result == kMatch) *finger = reply[2];
+    auto outcome = transport::run(kIdentifyOutcome, handle, VendorCommandBlock::make(kCmdCheckIdentifyStatus));
+    if (outcome.result == kMatch) *finger = outcome.bytes[2];
     return outcome.result;
 }
 

@@ -7,8 +7,8 @@
 #include "finger/delete_fingers.h"
 #include "finger/enroll_commands.h"
 #include "finger/procedure_capture.h"
-#include "finger/procedure_worker.h"
 #include "finger/procedures.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::procedure {
 
@@ -86,9 +86,10 @@ void enrollProcedure(Run &run)
 {
     ConnectionState &s = state();
     // Taken once: a new enrolment may overwrite them after this one gave its guard back.
-    const EnrollmentReports report(s.enrollCallback);
-    const std::uint8_t finger = s.enrollFinger;
-    const std::uint8_t count = s.enrollCount;
+    const EnrollParameters started = s.procedures.enroll();
+    const EnrollmentReports report(started.callback);
+    const std::uint8_t finger = started.finger;
+    const std::uint8_t count = started.captureCount;
 
     std::int32_t enrolled = 0;
     if (finger::queryEnrollAmount(connection::connectedHandle(), finger, &enrolled) == kSuccess && enrolled > 0)
@@ -116,9 +117,7 @@ ResultByte beginEnrollment(std::uint8_t fingerIndex, std::uint8_t captureCount, 
     ConnectionState &s = state();
     Run *run = Run::claim(s.enrollWorker);
     if (!run) return kFailure;
-    s.enrollCallback = callback;
-    s.enrollFinger = fingerIndex;
-    s.enrollCount = captureCount;
+    s.procedures.storeEnroll({callback, fingerIndex, captureCount});
     return run->launch(enrollProcedure) ? kSuccess : kFailure;
 }
 

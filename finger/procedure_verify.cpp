@@ -5,10 +5,11 @@
 #include "connection/module_handle.h"
 #include "finger/identify_commands.h"
 #include "finger/procedure_capture.h"
-#include "finger/procedure_worker.h"
 #include "finger/procedures.h"
+#include "transport/cancel_flags.h"
 #include "transport/exchange.h"
 #include "transport/protocol_commands.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::procedure {
 
@@ -44,8 +45,8 @@ void identify(VerifyCallback callback, CaptureBuffers &capture)
         break;
     default:
         // A cancel can also end the identification as a plain failure.
-        event = state().cancelRequested.load() ? kEventCanceled : outcome;
-        if (event == kEventCanceled) state().cancelRequested.store(0);
+        event = transport::cancelRequested() ? kEventCanceled : outcome;
+        if (event == kEventCanceled) transport::clearCancelRequest();
         break;
     }
     callback(&event, &finger, nullptr);
@@ -54,13 +55,12 @@ void identify(VerifyCallback callback, CaptureBuffers &capture)
 void verifyProcedure(Run &run)
 {
     ConnectionState &s = state();
-    const VerifyCallback callback = s.verifyCallback.load();
+    const VerifyCallback callback = s.procedures.verify();
     CaptureBuffers capture;
     if (capture.querySize()) identify(callback, capture);
     // Cleared before the guard is given back: once it is, a new verification may store
     // its own callback, which can be the same function and must not be cleared by this run.
-    VerifyCallback own = callback;
-    s.verifyCallback.compare_exchange_strong(own, nullptr);
+    s.procedures.forgetVerify(callback);
     run.release();
     connection::runLedWait();
 }
@@ -73,11 +73,10 @@ ResultByte beginVerification(VerifyCallback callback)
     ConnectionState &s = state();
     Run *run = Run::claim(s.verifyWorker);
     if (!run) return kFailure;
-    s.verifyCallback.store(callback);
+    s.procedures.storeVerify(callback);
     if (run->launch(verifyProcedure)) return kSuccess;
     // Nothing runs: a cancel must not report to this callback.
-    VerifyCallback own = callback;
-    s.verifyCallback.compare_exchange_strong(own, nullptr);
+    s.procedures.forgetVerify(callback);
     return kFailure;
 }
 
@@ -85,7 +84,7 @@ ResultByte cancel()
 {
     // Told before the request is seen: the verification's own cancel event must follow
     // this one, and its worker reacts to the flag at once.
-    if (VerifyCallback callback = state().verifyCallback.load()) {
+    if (VerifyCallback callback = state().procedures.verify()) {
         std::uint8_t event = transport::kStatusCanceling;
         callback(&event, nullptr, nullptr);
     }

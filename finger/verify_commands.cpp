@@ -3,7 +3,7 @@
 #include "connection/connection_state.h"
 #include "finger/capture_image.h"
 #include "finger/enroll_commands.h"
-#include "image/image_read.h"
+#include "image/two_phase_read.h"
 #include "transport/exchange.h"
 #include "transport/little_endian.h"
 
@@ -22,26 +22,23 @@ constexpr StatusRule kRequestStatuses[] = {
     {transport::kStatusCanceling, transport::kStatusCanceling, nullptr},
     {transport::kStatusUnknownCommand, transport::kStatusUnknownCommand, nullptr},
 };
-const Command kRequest{
-    .options = {.timeoutSeconds = 10, .pollWhileBusy = false}, .statuses = kRequestStatuses, .clearsCancel = false};
+const Command kRequest{.options = {.timeoutSeconds = 10, .pollWhileBusy = false}, .statuses = kRequestStatuses};
 
 // The module prepares the verification; a failed transfer is asked again.
 constexpr StatusRule kPrepareStatuses[] = {{transport::kStatusOk, kSuccess, nullptr}};
 const Command kPrepareWait{
     .options = {.timeoutSeconds = 10, .retryFailedTransfer = true, .failureLimitMs = kVerifyFailureLimitMs},
-    .statuses = kPrepareStatuses,
-    .clearsCancel = false};
+    .statuses = kPrepareStatuses};
 
 // The outcome: only here may a cancel request cut the wait.
 constexpr StatusRule kOutcomeStatuses[] = {
-    {kMatch, kMatch, nullptr}, {kNoMatch, kNoMatch, nullptr}, {kFakeFinger, kFakeFinger, nullptr}};
+    {kStatusMatch, kMatch, nullptr}, {kStatusNoMatch, kNoMatch, nullptr}, {transport::kStatusFakeFinger, kFakeFinger, nullptr}};
 const Command kOutcomeWait{.options = {.timeoutSeconds = 10,
                                        .cancellable = true,
                                        .retryFailedTransfer = true,
                                        .failureLimitMs = kVerifyFailureLimitMs},
                            .statuses = kOutcomeStatuses,
-                           .canceledResult = kCanceled,
-                           .clearsCancel = false};
+                           .canceledResult = kCanceled};
 
 const image::ImageRead kVerifyImage{.code = kCmdGetVerifyImage, .request = nullptr};
 
@@ -49,8 +46,7 @@ const image::ImageRead kVerifyImage{.code = kCmdGetVerifyImage, .request = nullp
 const Command kPresence{.options = {.timeoutSeconds = 15, .pollWhileBusy = false},
                         .statuses = {},
                         .unlistedResult = kSuccess,
-                        .unlistedReason = nullptr,
-                        .clearsCancel = false};
+                        .unlistedReason = nullptr};
 
 // The timing record is taken as it comes: no echo, no status.
 const Command kVerifyPeriod{
@@ -58,7 +54,8 @@ const Command kVerifyPeriod{
     .options = {.replyLength = 10, .timeoutSeconds = 3, .pollWhileBusy = false, .checkEcho = false},
     .statuses = {},
     .unlistedResult = kSuccess,
-    .unlistedReason = nullptr};
+    .unlistedReason = nullptr,
+    .clearsCancel = true};
 
 constexpr std::int32_t kPresenceFailed = -1;
 constexpr std::uint8_t kFingerOn = 1;
@@ -68,8 +65,7 @@ constexpr std::uint8_t kFingerStateOther = 13;
 // One finger-presence query: the module's status, or nothing when the query failed.
 std::int32_t presence(device::Handle handle)
 {
-    alignas(8) std::uint8_t reply[8];
-    auto outcome = transport::run(kPresence, handle, VendorCommandBlock::make(kCmdGetFingerprint, {0}), reply);
+    auto outcome = transport::run(kPresence, handle, VendorCommandBlock::make(kCmdGetFingerprint, {0}));
     if (outcome.reply.ending != transport::Ending::Replied) return kPresenceFailed;
     return outcome.reply.status;
 }
@@ -78,13 +74,12 @@ std::int32_t presence(device::Handle handle)
 
 ResultByte doVerifyRequest(device::Handle handle, std::uint8_t finger)
 {
-    state().cancelRequested.store(0);
-    alignas(8) std::uint8_t reply[8];
+    transport::clearCancelRequest();
     for (std::uint8_t code : {kCmdVerifyRequest, kCmdCheckVerifyStatus}) {
-        auto request = transport::run(kRequest, handle, VendorCommandBlock::make(code, {0, finger}), reply);
+        auto request = transport::run(kRequest, handle, VendorCommandBlock::make(code, {0, finger}));
         if (request.result != kSuccess) return request.result;
         const Command &wait = code == kCmdVerifyRequest ? kPrepareWait : kOutcomeWait;
-        auto waited = transport::run(wait, handle, VendorCommandBlock::make(code, {1, finger}), reply);
+        auto waited = transport::run(wait, handle, VendorCommandBlock::make(code, {1, finger}));
         if (code == kCmdCheckVerifyStatus || waited.result != kSuccess) return waited.result;
     }
     return kFailure;  // not reached: the outcome wait always ends the call
@@ -92,7 +87,7 @@ ResultByte doVerifyRequest(device::Handle handle, std::uint8_t finger)
 
 ResultByte getVerifyImage(device::Handle handle, std::uint8_t *buffer)
 {
-    state().cancelRequested.store(0);
+    transport::clearCancelRequest();
     return readCaptureImage(kVerifyImage, handle, buffer);
 }
 

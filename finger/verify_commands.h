@@ -15,8 +15,12 @@ inline constexpr std::uint8_t kCmdGetVerifyImage = 0x22;
 inline constexpr std::uint8_t kCmdGetVerifyPeriod = 0x69;
 inline constexpr std::uint8_t kCmdGetFingerprint = 0x70;
 
-inline constexpr ResultByte kMatch = 5;
-inline constexpr ResultByte kNoMatch = 6;
+// The verification and identification outcomes, as the module answers them and as the
+// caller gets them.
+inline constexpr std::uint8_t kStatusMatch = 5;
+inline constexpr std::uint8_t kStatusNoMatch = 6;
+inline constexpr ResultByte kMatch = kStatusMatch;
+inline constexpr ResultByte kNoMatch = kStatusNoMatch;
 
 // A module that answers no request at all for this long while a verification waits on it
 // has gone; the wait then ends with 2.

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <algorithm>
 
-#include "finger/procedure_worker.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::fuzz {
 

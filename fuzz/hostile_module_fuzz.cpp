@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "finger/procedure_worker.h"
 #include "fuzz/fuzz_support.h"
 #include "sim/virtual_host.h"
 #include "support/export_calls.h"
 #include "support/library_state.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::fuzz {
 namespace {

@@ -4,8 +4,8 @@
 
 #include "connection/module_handle.h"
 #include "factory/test_commands.h"
-#include "image/image_read.h"
-#include "image/image_reads.h"
+#include "image/image_read_commands.h"
+#include "image/two_phase_read.h"
 #include "transport/exchange.h"
 #include "transport/little_endian.h"
 #include "transport/protocol_commands.h"

@@ -6,6 +6,7 @@ namespace fpm::image {
 
 using transport::Command;
 using transport::StatusRule;
+using transport::kStatusOk;
 
 namespace {
 
@@ -15,25 +16,23 @@ constexpr std::uint8_t kPhaseData = 1;
 constexpr std::uint8_t kPhaseStatus = 2;
 
 // Each stage has its own 5 seconds; a failed transfer is tried again on the next tick.
-constexpr StatusRule kRequestStatuses[] = {{1, kSuccess, nullptr}, {kUploadRefused, kUploadRefused, nullptr}};
+constexpr StatusRule kRequestStatuses[] = {{kStatusOk, kSuccess, nullptr}, {kUploadRefused, kUploadRefused, nullptr}};
 const Command kRequest{.options = {.timeoutSeconds = 10, .pollWhileBusy = false, .retryFailedTransfer = true,
                                    .limitMs = kStageLimitMs},
-                       .statuses = kRequestStatuses,
-                       .clearsCancel = false};
+                       .statuses = kRequestStatuses};
 
-constexpr StatusRule kStatusStatuses[] = {{1, kSuccess, nullptr}};
+constexpr StatusRule kStatusStatuses[] = {{kStatusOk, kSuccess, nullptr}};
 const Command kStatusPoll{.options = {.timeoutSeconds = 10, .retryFailedTransfer = true, .limitMs = kStageLimitMs},
-                          .statuses = kStatusStatuses,
-                          .clearsCancel = false};
+                          .statuses = kStatusStatuses};
 
 // The module is still storing the image: everything but its two answers is asked again.
-constexpr std::uint8_t kCompletionAnswers[] = {1, kUploadCompleted14};
-constexpr StatusRule kCompletionStatuses[] = {{1, kSuccess, nullptr}, {kUploadCompleted14, kUploadCompleted14, nullptr}};
+constexpr std::uint8_t kCompletionAnswers[] = {kStatusOk, kUploadCompleted14};
+constexpr StatusRule kCompletionStatuses[] = {{kStatusOk, kSuccess, nullptr},
+                                              {kUploadCompleted14, kUploadCompleted14, nullptr}};
 const Command kCompletionPoll{.options = {.timeoutSeconds = 10, .retryFailedTransfer = true,
                                           .limitMs = kStageLimitMs, .firstSendOnNextTick = true,
                                           .endStatuses = kCompletionAnswers},
-                              .statuses = kCompletionStatuses,
-                              .clearsCancel = false};
+                              .statuses = kCompletionStatuses};
 
 transport::VendorCommandBlock uploadBlock(std::uint8_t phase, const UploadTarget &target)
 {
@@ -46,9 +45,7 @@ ResultByte uploadImage(device::Handle handle, const std::uint8_t *image, std::ui
                        UploadTarget target)
 {
     if (!image || length == 0) return kFailure;
-    alignas(8) std::uint8_t reply[8];
-
-    transport::CommandOutcome request = transport::run(kRequest, handle, uploadBlock(kPhaseRequest, target), reply);
+    transport::CommandOutcome request = transport::run(kRequest, handle, uploadBlock(kPhaseRequest, target));
     if (request.result != kSuccess) return request.result;
 
     // The transport only reads from a data-out buffer.
@@ -56,11 +53,11 @@ ResultByte uploadImage(device::Handle handle, const std::uint8_t *image, std::ui
                              const_cast<std::uint8_t *>(image), length, 10))
         return kFailure;
 
-    transport::CommandOutcome status = transport::run(kStatusPoll, handle, uploadBlock(kPhaseStatus, target), reply);
+    transport::CommandOutcome status = transport::run(kStatusPoll, handle, uploadBlock(kPhaseStatus, target));
     if (status.result != kSuccess) return kFailure;
     if (!target.awaitCompletion) return kSuccess;
 
-    return transport::run(kCompletionPoll, handle, uploadBlock(kPhaseStatus, target), reply).result;
+    return transport::run(kCompletionPoll, handle, uploadBlock(kPhaseStatus, target)).result;
 }
 
 }  // namespace fpm::image

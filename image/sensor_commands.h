@@ -1,50 +1,26 @@
-// Baseline, calibration and sensing commands that are one exchange each and hand the
-// module's status to the caller as the result.
+// Baseline, calibration and sensing commands: one command row each, the module's status
+// handed to the caller as the result. None writes a log line or touches the cancel flags.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <initializer_list>
 
-#include "connection/result.h"
-#include "platform/device_io.h"
+#include "transport/command_row.h"
 
 namespace fpm::image {
 
-// Which replies copy a value to the caller.
-enum class StoreWhen : std::uint8_t { AnyReply, StatusOk, Status6 };
+// Arguments and outputs of runRow(), in order.
+extern const transport::CommandRow kEnterSensingMode;
+extern const transport::CommandRow kGetCurrentData;   // output: the 5-byte record (status 1)
+// Arguments: the three 16-bit parameters as low and high bytes. Outputs: the two 16-bit
+// values (optional, stored from every echoed reply), the status-6 byte (status 6).
+extern const transport::CommandRow kDoCalibration;
+extern const transport::CommandRow kOutputDac;        // output: the DAC byte (status 1)
+extern const transport::CommandRow kUpdateBaseImage;
+extern const transport::CommandRow kGetVcb;           // output: the VCB byte (every echoed reply)
+extern const transport::CommandRow kSetVcb;           // argument: the value, low byte sent
+extern const transport::CommandRow kAutoTest;         // output: the test's byte (status 6)
 
-// Reply bytes [from, from + size) to one caller pointer; size 2 is a 16-bit value, low
-// byte first; size 0 ends the list.
-struct ReplyStore {
-    StoreWhen when = StoreWhen::AnyReply;
-    std::uint8_t from = 0;
-    std::uint8_t size = 0;
-    bool optional = false;  // a caller may pass no pointer for it
-};
-
-struct SensorCommand {
-    std::uint8_t code;
-    std::uint8_t phase;  // command block byte 2
-    std::uint32_t timeoutSeconds;
-    std::array<ReplyStore, 3> stores{};
-};
-
-extern const SensorCommand kEnterSensingMode;
-extern const SensorCommand kGetCurrentData;
-extern const SensorCommand kDoCalibration;
-extern const SensorCommand kOutputDac;
-extern const SensorCommand kUpdateBaseImage;
-extern const SensorCommand kGetVcb;
-extern const SensorCommand kSetVcb;
-extern const SensorCommand kAutoTest;
-
-// Sends the command with `parameters` in block bytes 3 on, polls while busy, and stores
-// the reply values into `outputs` (one per store, in order). Result: the reply's status,
-// or 2 for a failed transfer or a wrong echo; a missing output that is not optional gives
-// 2 with nothing sent.
-ResultByte runSensorCommand(const SensorCommand &command, device::Handle handle,
-                            std::initializer_list<std::uint8_t> parameters = {},
-                            std::initializer_list<void *> outputs = {});
+// Status 6 of calibration and self test: the module's answer carries a detail byte.
+inline constexpr std::uint8_t kStatusWithDetail = 6;
 
 }  // namespace fpm::image

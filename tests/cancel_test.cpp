@@ -48,15 +48,15 @@ TEST_F(CancelTest, WithNothingWaitingTheCancelGoesOutAtOnceAndStaysRequested)
 TEST_F(CancelTest, CancelReleasesAWaitingCommandThenSendsOnItsNextTick)
 {
     connectModule().answerAlways(0x10, ScriptedReply::withStatus(3));
-    state().verifyCallback.store(verifyCallback);
+    state().procedures.storeVerify(verifyCallback);
     g_callbackEvent = -1;
 
     transport::Command enroll{.logPrefix = "DoEnrollRequest",
-                              .options = {.timeoutSeconds = 15, .cancellable = true, .marksInProgress = true}};
+                              .options = {.timeoutSeconds = 15, .cancellable = true, .marksInProgress = true},
+                              .clearsCancel = true};
     std::atomic<int> result{-1};
     std::thread waiter([&] {
-        alignas(8) std::uint8_t reply[8];
-        result = transport::run(enroll, connected(), transport::VendorCommandBlock::make(0x10, {0, 1}), reply).result;
+        result = transport::run(enroll, connected(), transport::VendorCommandBlock::make(0x10, {0, 1})).result;
     });
     while (host().requestsWithCode(0x10).size() < 3) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 
@@ -74,7 +74,7 @@ TEST_F(CancelTest, CancelReleasesAWaitingCommandThenSendsOnItsNextTick)
     EXPECT_EQ(host().requestsWithCode(0x33).size(), 1u);
     std::uint64_t lastEnroll = host().requestsWithCode(0x10).back().timeMs;
     EXPECT_LT(requests.back().timeMs - lastEnroll, 250u);
-    state().verifyCallback.store(nullptr);
+    state().procedures.storeVerify(nullptr);
 }
 
 }  // namespace

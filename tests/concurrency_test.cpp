@@ -7,10 +7,10 @@
 #include <thread>
 #include <vector>
 
-#include "finger/procedure_worker.h"
 #include "support/export_calls.h"
 #include "support/log_files.h"
 #include "support/procedure_fixture.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::test {
 namespace {

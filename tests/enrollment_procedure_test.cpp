@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "connection/connection_state.h"
-#include "finger/procedure_worker.h"
 #include "support/procedure_fixture.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::test {
 namespace {
@@ -233,9 +233,9 @@ TEST_F(EnrollmentProcedureTest, OneEnrolmentAtATime)
     ASSERT_TRUE(waitForCallbacks(1));
     auto other = [](unsigned char *, unsigned char *) {};
     EXPECT_EQ(BeginEnrollmentProcedure(5, 2, other), 2);
-    EXPECT_EQ(state().enrollCallback, recordEnrollment);
-    EXPECT_EQ(state().enrollFinger, 3);
-    EXPECT_EQ(state().enrollCount, 1);
+    EXPECT_EQ(state().procedures.enroll().callback, recordEnrollment);
+    EXPECT_EQ(state().procedures.enroll().finger, 3);
+    EXPECT_EQ(state().procedures.enroll().captureCount, 1);
     g_mayGoOn = true;
     ASSERT_TRUE(waitForWorkers());
     EXPECT_EQ(callbackEvents().back(), 17);

@@ -137,8 +137,7 @@ TEST_F(ExchangeTest, RetriedTransfersStopAtTheLimit)
     module.answerAlways(0x54, ScriptedReply::failure());
     transport::Command command{.logPrefix = "AcfBondingIoCheck",
                                .options = {.retryFailedTransfer = true, .limitMs = 1000}};
-    alignas(8) std::uint8_t reply[8];
-    auto outcome = transport::run(command, connected(), transport::VendorCommandBlock::make(0x54), reply);
+    auto outcome = transport::run(command, connected(), transport::VendorCommandBlock::make(0x54));
     EXPECT_EQ(outcome.reply.ending, Ending::LimitReached);
     EXPECT_EQ(outcome.result, 2);
     auto times = sendTimes(0x54);
@@ -154,9 +153,9 @@ TEST_F(ExchangeTest, ACancellableExchangeEndsWithoutAFurtherSend)
     };
     transport::Command command{.logPrefix = "CheckEnrollStatus",
                                .options = {.timeoutSeconds = 15, .cancellable = true, .marksInProgress = true},
-                               .canceledResult = 8};
-    alignas(8) std::uint8_t reply[8];
-    auto outcome = transport::run(command, connected(), transport::VendorCommandBlock::make(0x11), reply);
+                               .canceledResult = 8,
+                               .clearsCancel = true};
+    auto outcome = transport::run(command, connected(), transport::VendorCommandBlock::make(0x11));
     EXPECT_EQ(outcome.result, 8);
     EXPECT_EQ(host().requestsWithCode(0x11).size(), 3u);
     EXPECT_EQ(state().commandInProgress.load(), 0);

@@ -126,8 +126,8 @@ TEST_F(FingerDeleteTest, BackgroundDeletionReportsOnTheWorkerAndKeepsOthersOutUn
     EXPECT_TRUE(g_guardHeldInCallback.load());
     EXPECT_EQ(g_startFromCallback.load(), 16);
     // The refused start changed nothing of the running deletion.
-    EXPECT_EQ(state().deleteFinger, 2);
-    EXPECT_EQ(state().deleteCallback, recordResult);
+    EXPECT_EQ(state().procedures.deletion().finger, 2);
+    EXPECT_EQ(state().procedures.deletion().callback, recordResult);
     EXPECT_EQ(deletedIndices(), (std::vector<int>{2}));
     // The guard was free again before the LED wait, which then ran.
     EXPECT_EQ(g_ledRequests.load(), 1);

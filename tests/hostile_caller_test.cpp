@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "finger/procedure_worker.h"
 #include "support/export_calls.h"
 #include "support/procedure_fixture.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::test {
 namespace {

@@ -9,10 +9,10 @@
 #include <mutex>
 #include <thread>
 
-#include "finger/procedure_worker.h"
 #include "image/convert16to8.h"
 #include "support/image_geometry.h"
 #include "support/procedure_fixture.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::test {
 namespace {

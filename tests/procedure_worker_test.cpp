@@ -7,8 +7,8 @@
 
 #include "connection/connection_state.h"
 #include "finger/procedure_image.h"
-#include "finger/procedure_worker.h"
 #include "support/procedure_events.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::test {
 namespace {

@@ -62,7 +62,7 @@ TEST_F(VerifyProcedureTest, AMatchReportsTheFingerIndexAndTheImage)
     // The image stays the caller's; the verification is over and the module open.
     EXPECT_EQ(state().procedureImage.load(), records[1].imageAddress);
     EXPECT_EQ(state().verifyWorker.load(), nullptr);
-    EXPECT_EQ(state().verifyCallback.load(), nullptr);
+    EXPECT_EQ(state().procedures.verify(), nullptr);
     EXPECT_NE(connected(), nullptr);
     EXPECT_EQ(host().requests().back().code(), 0x3D);
     EXPECT_EQ(CompleteVerifyProcedure(), 1);
@@ -143,7 +143,7 @@ TEST_F(VerifyCancelTest, AStopWhileIdentifyingReportsTheCancelOnBothThreads)
     EXPECT_NE(records[2].thread, std::this_thread::get_id());
     EXPECT_TRUE(records[2].hasIndex);
     EXPECT_EQ(records[2].imageAddress, nullptr);
-    EXPECT_EQ(state().verifyCallback.load(), nullptr);
+    EXPECT_EQ(state().procedures.verify(), nullptr);
     EXPECT_NE(connected(), nullptr);
 }
 

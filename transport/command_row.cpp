@@ -1,8 +1,37 @@
 #include "transport/command_row.h"
 
 #include <algorithm>
+#include <cstring>
+
+#include "transport/little_endian.h"
 
 namespace fpm::transport {
+
+namespace {
+
+bool stores(const ReplyField &field, const CommandOutcome &outcome, std::uint8_t code)
+{
+    // The buffer keeps the last reply that reached it, also when the exchange then failed.
+    if (field.anyEchoedReply) return outcome.bytes[0] == code;
+    return outcome.reply.ending == Ending::Replied &&
+           std::find(field.statuses.begin(), field.statuses.end(), outcome.reply.status) != field.statuses.end();
+}
+
+}  // namespace
+
+void Output::store(const ReplyField &field, const Reply &reply) const
+{
+    // A table field past the reply's end stores nothing rather than reading beyond it.
+    if (field.size == 0 || field.from + field.size > reply.size()) return;
+    const std::uint8_t *bytes = reply.data() + field.from;
+    if (word_) {
+        *word_ = static_cast<std::uint16_t>(field.size == 1 ? bytes[0] & field.mask : littleEndian(bytes, 2));
+    } else if (field.size == 1) {
+        *bytes_ = static_cast<std::uint8_t>(bytes[0] & field.mask);
+    } else {
+        std::memcpy(bytes_, bytes, field.size);
+    }
+}
 
 VendorCommandBlock rowBlock(const CommandRow &row, std::initializer_list<std::uint32_t> arguments)
 {
@@ -20,20 +49,15 @@ VendorCommandBlock rowBlock(const CommandRow &row, std::initializer_list<std::ui
 ResultByte runRow(const CommandRow &row, device::Handle handle, std::initializer_list<std::uint32_t> arguments,
                   std::initializer_list<Output> outputs)
 {
-    if (std::any_of(outputs.begin(), outputs.end(), [](const Output &o) { return o.missing(); })) return kFailure;
-    Command command = row.command;
-    command.options.replyLength = 8;
-    alignas(8) std::uint8_t reply[8];
-    const CommandOutcome outcome = run(command, handle, rowBlock(row, arguments), reply);
-    if (outcome.reply.ending != Ending::Replied) return outcome.result;
-    if (std::find(row.outputStatuses.begin(), row.outputStatuses.end(), outcome.reply.status) ==
-        row.outputStatuses.end())
-        return outcome.result;
-    std::size_t i = 0;
-    for (const Output &output : outputs) {
-        if (i == kRowOutputs) break;
-        const ReplyField &field = row.outputs[i++];
-        output.store(static_cast<std::uint8_t>(reply[field.replyByte % sizeof reply] & field.mask));
+    const std::size_t count = std::min(outputs.size(), row.outputs.size());
+    const Output *output = outputs.begin();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (output[i].missing() && !row.outputs[i].optional) return kFailure;
+    }
+    const CommandOutcome outcome = run(row.command, handle, rowBlock(row, arguments));
+    for (std::size_t i = 0; i < count; ++i) {
+        const ReplyField &field = row.outputs[i];
+        if (!output[i].missing() && stores(field, outcome, row.code)) output[i].store(field, outcome.bytes);
     }
     return outcome.result;
 }

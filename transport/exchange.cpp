@@ -1,9 +1,9 @@
 #include "transport/exchange.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
-#include "connection/connection_state.h"
 #include "log/diagnostic_log.h"
 #include "transport/tick_pacer.h"
 
@@ -20,29 +20,13 @@ constexpr StatusRule kStandardStatuses[] = {
 
 }  // namespace
 
-InProgressMark::InProgressMark(bool active) : active_(active)
-{
-    if (active_) state().commandInProgress.store(1);
-}
-
-InProgressMark::~InProgressMark()
-{
-    if (active_) state().commandInProgress.store(0);
-}
-
-void requestCancel()
-{
-    state().cancelRequested.store(1);
-    sys::wakeSleepers();
-}
-
 std::span<const StatusRule> standardStatuses() { return kStandardStatuses; }
 
 ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, std::uint8_t *reply,
                        const ExchangeOptions &options)
 {
     InProgressMark mark(options.marksInProgress);
-    const std::atomic<std::uint8_t> *cancel = options.cancellable ? &state().cancelRequested : nullptr;
+    const std::atomic<std::uint8_t> *cancel = options.cancellable ? &cancelRequestFlag() : nullptr;
     std::memset(reply, 0, options.replyLength);
     TickPacer pacer;
 
@@ -86,12 +70,10 @@ ExchangeReply exchange(device::Handle handle, const VendorCommandBlock &block, s
     }
 }
 
-CommandOutcome run(const Command &command, device::Handle handle, const VendorCommandBlock &block,
-                   std::uint8_t *reply)
-{
-    if (command.clearsCancel) state().cancelRequested.store(0);
-    ExchangeReply r = exchange(handle, block, reply, command.options);
+namespace {
 
+ResultByte settle(const Command &command, const ExchangeReply &r)
+{
     ResultByte result = kFailure;
     const char *reason = nullptr;
     switch (r.ending) {
@@ -123,7 +105,30 @@ CommandOutcome run(const Command &command, device::Handle handle, const VendorCo
     }
     }
     if (reason && command.logPrefix) log::writeFailure(command.logPrefix, reason);
-    return {result, r};
+    return result;
+}
+
+}  // namespace
+
+CommandOutcome run(const Command &command, device::Handle handle, const VendorCommandBlock &block,
+                   std::uint8_t *reply)
+{
+    if (command.clearsCancel) clearCancelRequest();
+    const ExchangeReply r = exchange(handle, block, reply, command.options);
+    return {settle(command, r), r};
+}
+
+CommandOutcome run(const Command &command, device::Handle handle, const VendorCommandBlock &block)
+{
+    // A longer reply has a buffer of its own (the other form); this one is never overrun.
+    assert(command.options.replyLength <= kReplyBytes);
+    ExchangeOptions options = command.options;
+    options.replyLength = std::min<std::uint32_t>(options.replyLength, kReplyBytes);
+    CommandOutcome outcome{kFailure, {Ending::TransferFailed, 0}};
+    if (command.clearsCancel) clearCancelRequest();
+    outcome.reply = exchange(handle, block, outcome.bytes.data(), options);
+    outcome.result = settle(command, outcome.reply);
+    return outcome;
 }
 
 }  // namespace fpm::transport

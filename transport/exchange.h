@@ -4,12 +4,14 @@
 // Command and runs through run().
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <span>
 
 #include "connection/result.h"
 #include "platform/device_io.h"
+#include "transport/cancel_flags.h"
 #include "transport/pass_through.h"
 
 namespace fpm::transport {
@@ -18,6 +20,7 @@ namespace fpm::transport {
 inline constexpr std::uint8_t kStatusOk = 1;
 inline constexpr std::uint8_t kStatusError = 2;
 inline constexpr std::uint8_t kStatusBusy = 3;
+inline constexpr std::uint8_t kStatusFakeFinger = 7;  // the capture was judged not a live finger
 inline constexpr std::uint8_t kStatusCanceling = 8;
 inline constexpr std::uint8_t kStatusUnknownCommand = 9;
 
@@ -87,37 +90,33 @@ struct Command {
     bool logWrongEcho = true;
     ResultByte canceledResult = kFailure;
     ResultByte limitResult = kFailure;
-    bool clearsCancel = true;  // sets cancelRequested to 0 before anything else
+    // Clears the cancel request before anything else; the few commands that start a new
+    // operation of their own do, the rest leave a pending request alone.
+    bool clearsCancel = false;
 };
+
+// The usual reply: 8 bytes, the echoed code and the status first.
+inline constexpr std::size_t kReplyBytes = 8;
+using Reply = std::array<std::uint8_t, kReplyBytes>;
 
 struct CommandOutcome {
     ResultByte result;
     ExchangeReply reply;
+    // The last 8-byte reply the module sent (zeroed when none came); empty for a command
+    // run with its own, longer reply buffer.
+    alignas(8) Reply bytes{};
     bool ok(std::uint8_t status = kStatusOk) const
     {
         return reply.ending == Ending::Replied && reply.status == status;
     }
 };
 
-// The whole command: clear the cancel request, exchange, map the ending and status to
-// the result, write the command's failure line.
+// The whole command: clear the cancel request if the command says so, exchange, map the
+// ending and status to the result, write the command's failure line. The 8-byte reply
+// comes back in the outcome; the command's reply length must not exceed it.
+CommandOutcome run(const Command &command, device::Handle handle, const VendorCommandBlock &block);
+// The same for a reply longer than 8 bytes, read into `reply` (command.options.replyLength bytes).
 CommandOutcome run(const Command &command, device::Handle handle, const VendorCommandBlock &block,
                    std::uint8_t *reply);
-
-// Raises cancelRequested and wakes every cancellable wait at once.
-void requestCancel();
-
-// Holds commandInProgress at 1 from construction to destruction, for a command that
-// makes several exchanges and must keep DoCancel waiting across all of them.
-class InProgressMark {
-public:
-    explicit InProgressMark(bool active = true);
-    ~InProgressMark();
-    InProgressMark(const InProgressMark &) = delete;
-    InProgressMark &operator=(const InProgressMark &) = delete;
-
-private:
-    bool active_;
-};
 
 }  // namespace fpm::transport

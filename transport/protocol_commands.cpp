@@ -13,23 +13,22 @@ namespace fpm::transport {
 
 namespace {
 
-const Command kQuerySize{.logPrefix = "QuerySize"};
+const Command kQuerySize{.logPrefix = "QuerySize", .clearsCancel = true};
 
-const Command kInitialize{.logPrefix = nullptr};
+const Command kInitialize{.logPrefix = nullptr, .clearsCancel = true};
 
 const Command kCancel{
     .logPrefix = nullptr,
-    .options = {.timeoutSeconds = 10, .holdWhileSet = &state().commandInProgress, .requestsCancelWhileHeld = true},
-    .clearsCancel = false,
+    .options = {.timeoutSeconds = 10, .holdWhileSet = &commandInProgressFlag(), .requestsCancelWhileHeld = true},
 };
 
 }  // namespace
 
 ResultByte askSize(device::Handle handle, SizeAnswer &answer)
 {
-    alignas(8) std::uint8_t reply[8];
-    CommandOutcome outcome = run(kQuerySize, handle, VendorCommandBlock::make(kCmdQuerySize), reply);
+    const CommandOutcome outcome = run(kQuerySize, handle, VendorCommandBlock::make(kCmdQuerySize));
     if (!outcome.ok()) return outcome.result;
+    const Reply &reply = outcome.bytes;
     answer = {reply[2], reply[3], reply[4] == 2 ? 2 : 1};
     return kSuccess;
 }
@@ -66,8 +65,7 @@ ResultByte querySize(device::Handle handle, SizeQueryKind kind, std::int32_t *wi
 
 ResultByte initializeDevice(device::Handle handle)
 {
-    alignas(8) std::uint8_t reply[8];
-    return run(kInitialize, handle, VendorCommandBlock::make(kCmdInitializeDevice), reply).result;
+    return run(kInitialize, handle, VendorCommandBlock::make(kCmdInitializeDevice)).result;
 }
 
 ResultByte getFirmwareVersion(device::Handle handle, std::int32_t offset, std::int32_t length,
@@ -75,7 +73,7 @@ ResultByte getFirmwareVersion(device::Handle handle, std::int32_t offset, std::i
 {
     // The record is 128 bytes; a range outside it would read past the reply.
     if (!buffer || offset < 0 || length < 0 || offset > kFirmwareRecordSize - length) return kFailure;
-    state().cancelRequested.store(0);
+    clearCancelRequest();
     constexpr std::uint32_t kReplySize = kFirmwareRecordSize + 1;
     auto reply = std::make_unique<std::uint64_t[]>((kReplySize + 7) / 8);  // zeroed, 8-byte aligned
     auto *bytes = reinterpret_cast<std::uint8_t *>(reply.get());
@@ -91,8 +89,7 @@ ResultByte getFirmwareVersion(device::Handle handle, std::int32_t offset, std::i
 ResultByte cancelCommand()
 {
     requestCancel();
-    alignas(8) std::uint8_t reply[8];
-    return run(kCancel, connection::connectedHandle(), VendorCommandBlock::make(kCmdCancel), reply).result;
+    return run(kCancel, connection::connectedHandle(), VendorCommandBlock::make(kCmdCancel)).result;
 }
 
 }  // namespace fpm::transport

@@ -17,8 +17,7 @@ constexpr std::uint32_t kWriteStatusLength = 8;
 transport::Command oneAnswer(std::uint32_t replyLength)
 {
     return transport::Command{.options = {.replyLength = replyLength, .timeoutSeconds = kTimeoutSeconds,
-                                          .pollWhileBusy = false},
-                              .clearsCancel = false};
+                                          .pollWhileBusy = false}};
 }
 
 transport::VendorCommandBlock blockCommand(std::uint8_t code, std::uint8_t operation, std::uint16_t length)

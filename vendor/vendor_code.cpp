@@ -14,20 +14,22 @@ using transport::StatusRule;
 namespace {
 
 // Status 6 and an unknown command both mean the module refuses the operation.
+constexpr std::uint8_t kStatusRefused = 6;
 constexpr StatusRule kStatuses[] = {
     {transport::kStatusOk, kSuccess, nullptr},
-    {6, 6, nullptr},
-    {transport::kStatusUnknownCommand, 6, nullptr},
+    {kStatusRefused, kStatusRefused, nullptr},
+    {transport::kStatusUnknownCommand, kStatusRefused, nullptr},
 };
 
 constexpr Command vendorCodeCommand(std::uint32_t replyLength)
 {
     return Command{.options = {.replyLength = replyLength, .timeoutSeconds = 3, .limitMs = kVendorCodeBusyLimitMs},
                    .statuses = kStatuses,
-                   .unlistedStatusIsResult = true};
+                   .unlistedStatusIsResult = true,
+                   .clearsCancel = true};
 }
 
-constexpr std::uint32_t kShortReply = 8;
+constexpr std::uint32_t kShortReply = transport::kReplyBytes;
 constexpr std::uint32_t kLongReply = 2 + kLongCodeLength;
 const Command kShortCodeCommand = vendorCodeCommand(kShortReply);
 const Command kLongCodeCommand = vendorCodeCommand(kLongReply);
@@ -51,9 +53,9 @@ ResultByte shortCodeOperation(device::Handle handle, std::uint8_t operation, std
         block.bytes[5] = static_cast<std::uint8_t>(*code);
         block.bytes[6] = writeParameter;
     }
-    alignas(8) std::array<std::uint8_t, kShortReply> reply{};
-    const transport::CommandOutcome outcome = transport::run(kShortCodeCommand, handle, block, reply.data());
-    if (operation == kReadShortCode && outcome.ok()) *code = static_cast<std::uint16_t>(reply[2] << 8 | reply[3]);
+    const transport::CommandOutcome outcome = transport::run(kShortCodeCommand, handle, block);
+    if (operation == kReadShortCode && outcome.ok())
+        *code = static_cast<std::uint16_t>(outcome.bytes[2] << 8 | outcome.bytes[3]);
     return outcome.result;
 }
 

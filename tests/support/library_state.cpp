@@ -1,7 +1,7 @@
 #include "support/library_state.h"
 
 #include "connection/connection_state.h"
-#include "image/image_read.h"
+#include "image/two_phase_read.h"
 
 namespace fpm::test {
 
@@ -17,7 +17,7 @@ void resetLibraryState()
     s.defectRepairEnabled = 1;
     s.cancelRequested.store(0);
     s.commandInProgress.store(0);
-    s.verifyCallback.store(nullptr);
+    s.procedures.storeVerify(nullptr);
     log::paths().prepared.store(false);
     log::paths().currentLogFile.clear();
     s.conversionWorkingSize.store(0);

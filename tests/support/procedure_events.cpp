@@ -4,8 +4,8 @@
 #include <mutex>
 
 #include "connection/connection_state.h"
-#include "finger/procedure_worker.h"
 #include "platform/system.h"
+#include "worker/procedure_worker.h"
 
 namespace fpm::test {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "connection/result.h"
-#include "image/image_read.h"
+#include "image/two_phase_read.h"
 #include "platform/device_io.h"
 
 namespace fpm::image {

@@ -1,4 +1,4 @@
-// System side for Linux and other POSIX hosts.
+// System side for Linux.
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>

@@ -1,4 +1,4 @@
-#include "image/image_reads.h"
+#include "image/image_read_commands.h"
 
 #include "transport/tick_pacer.h"
 
@@ -7,13 +7,18 @@ namespace fpm::image {
 using transport::Command;
 using transport::Ending;
 using transport::StatusRule;
+using transport::kStatusCanceling;
+using transport::kStatusError;
+using transport::kStatusFakeFinger;
+using transport::kStatusOk;
+using transport::kStatusUnknownCommand;
 
 namespace {
 
 // None of the image commands touches a pending cancel request.
-const Command kLoggedRequest{.logPrefix = "GetRawImage", .options = {.timeoutSeconds = 10}, .clearsCancel = false};
-const Command kSilentRequest{.logPrefix = nullptr, .options = {.timeoutSeconds = 10}, .clearsCancel = false};
-const Command kCalibrationRequest{.logPrefix = nullptr, .options = {.timeoutSeconds = 3}, .clearsCancel = false};
+const Command kLoggedRequest{.logPrefix = "GetRawImage", .options = {.timeoutSeconds = 10}};
+const Command kSilentRequest{.logPrefix = nullptr, .options = {.timeoutSeconds = 10}};
+const Command kCalibrationRequest{.logPrefix = nullptr, .options = {.timeoutSeconds = 3}};
 
 const ImageRead kBufferImage{.code = kCmdGetBufferImage,
                              .request = &kSilentRequest,
@@ -26,17 +31,19 @@ const ImageRead kSimpleImage{.code = kCmdGetBufferImage,
                              .copyFailedData = true};
 
 // Statuses 13 and 15 mean "no image" (result 0); busy is not waited on.
+constexpr std::uint8_t kStatusNoImage13 = 13;
+constexpr std::uint8_t kStatusNoImage15 = 15;
 constexpr std::int32_t kFingerprintNone = 0;
 constexpr std::int32_t kFingerprintTransferFailed = 251;
 constexpr std::int32_t kFingerprintWrongEcho = 252;
 constexpr std::int32_t kFingerprintRefused = 253;
-constexpr StatusRule kFingerprintStatuses[] = {{1, kSuccess, nullptr}, {13, kFingerprintNone, nullptr},
-                                               {15, kFingerprintNone, nullptr}};
+constexpr StatusRule kFingerprintStatuses[] = {{kStatusOk, kSuccess, nullptr},
+                                               {kStatusNoImage13, kFingerprintNone, nullptr},
+                                               {kStatusNoImage15, kFingerprintNone, nullptr}};
 const Command kFingerprintRequest{.logPrefix = nullptr,
                                   .options = {.timeoutSeconds = 10, .pollWhileBusy = false},
                                   .statuses = kFingerprintStatuses,
-                                  .unlistedResult = kFingerprintRefused,
-                                  .clearsCancel = false};
+                                  .unlistedResult = kFingerprintRefused};
 const ImageRead kFingerprint{.code = kCmdGetFingerprint,
                              .request = &kFingerprintRequest,
                              .phaseLogPrefix = "SimpleGetFingerprint",
@@ -47,23 +54,21 @@ const ImageRead kFingerprint{.code = kCmdGetFingerprint,
 // 2; a status other than busy is asked again at most this often.
 constexpr int kCheckRequestRepeats = 50;
 constexpr ResultByte kAskAgain = 0;
-constexpr StatusRule kCheckRequestStatuses[] = {{1, kSuccess, nullptr}, {2, kFailure, "CODE_ERROR"}};
+constexpr StatusRule kCheckRequestStatuses[] = {{kStatusOk, kSuccess, nullptr}, {kStatusError, kFailure, "CODE_ERROR"}};
 const Command kCheckRequest{.logPrefix = "CheckImage(CMD_FLAG)",
                             .options = {.timeoutSeconds = 10},
                             .statuses = kCheckRequestStatuses,
                             .unlistedResult = kAskAgain,
-                            .unlistedReason = nullptr,
-                            .clearsCancel = false};
-constexpr ResultByte kFakeFinger = 7;
-constexpr StatusRule kCheckStatuses[] = {{1, kSuccess, nullptr},
-                                         {2, kFailure, "CODE_ERROR"},
-                                         {7, kFakeFinger, "CODE_FAKE_FINGER"},
-                                         {8, kFailure, "CODE_CANCELING"},
-                                         {9, kFailure, "CODE_UNKNOWN_CMD"}};
+                            .unlistedReason = nullptr};
+constexpr ResultByte kFakeFinger = kStatusFakeFinger;
+constexpr StatusRule kCheckStatuses[] = {{kStatusOk, kSuccess, nullptr},
+                                         {kStatusError, kFailure, "CODE_ERROR"},
+                                         {kStatusFakeFinger, kFakeFinger, "CODE_FAKE_FINGER"},
+                                         {kStatusCanceling, kFailure, "CODE_CANCELING"},
+                                         {kStatusUnknownCommand, kFailure, "CODE_UNKNOWN_CMD"}};
 const Command kCheckStatus{.logPrefix = "CheckImage(STATUS_FLAG)",
                            .options = {.timeoutSeconds = 10},
-                           .statuses = kCheckStatuses,
-                           .clearsCancel = false};
+                           .statuses = kCheckStatuses};
 
 }  // namespace
 
@@ -128,22 +133,21 @@ std::int32_t simpleGetFingerprint(device::Handle handle, std::uint8_t *buffer)
 ResultByte checkImage(device::Handle handle, std::uint8_t *value)
 {
     if (!value) return kFailure;
-    alignas(8) std::uint8_t reply[8];
     auto block = transport::VendorCommandBlock::make(kCmdCheckImage, {kCmdFlag});
 
     transport::TickPacer pacer;
-    transport::CommandOutcome request = transport::run(kCheckRequest, handle, block, reply);
+    transport::CommandOutcome request = transport::run(kCheckRequest, handle, block);
     for (int repeat = 0; request.result == kAskAgain; ++repeat) {
         if (repeat == kCheckRequestRepeats) return kFailure;
         pacer.markTick();
         pacer.waitNextTick();
-        request = transport::run(kCheckRequest, handle, block, reply);
+        request = transport::run(kCheckRequest, handle, block);
     }
     if (request.result != kSuccess) return request.result;
 
     block.bytes[2] = kStatusFlag;
-    transport::CommandOutcome status = transport::run(kCheckStatus, handle, block, reply);
-    if (status.result == kSuccess) *value = reply[2];
+    transport::CommandOutcome status = transport::run(kCheckStatus, handle, block);
+    if (status.result == kSuccess) *value = status.bytes[2];
     return status.result;
 }
 

@@ -1,4 +1,4 @@
-#include "finger/procedure_worker.h"
+#include "worker/procedure_worker.h"
 
 #include "platform/system.h"
 

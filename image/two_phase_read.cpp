@@ -1,4 +1,4 @@
-#include "image/image_read.h"
+#include "image/two_phase_read.h"
 
 #include <algorithm>
 #include <cstring>
