@@ -326,15 +326,30 @@ Filtered filterImage(const Plane &in, const Mask &mask, Plane &out, std::uint32_
         flat[i] = padded(buffers.flat[i], width);
         smooth[i] = padded(buffers.smooth[i], width);
     }
-    // Row y of each stage lives in buffer y % 3; rows outside the image are the edge rows.
     auto maskRow = [&](int y) { return mask.data() + static_cast<std::size_t>(y) * width; };
+    // Only the foreground keeps a sharpened value, so each row is smoothed and sharpened
+    // between its first and last foreground pixel (and what those need around them): the
+    // finger covers about half of a capture. first > last: no foreground.
+    buffers.foreground.resize(static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) buffers.foreground[y] = {firstSet(maskRow(y), width), lastSet(maskRow(y), width)};
+    const auto hasForeground = [&](int y) { return buffers.foreground[y].first >= 0; };
+    // Row y of each stage lives in buffer y % 3; rows outside the image are the edge rows.
+    const auto clampRow = [&](int y) { return std::clamp(y, 0, height - 1); };
     auto flatten = [&](int y) {
         flattenRow(in.row(y), maskRow(y), width, buffers.corrections[y], flat[y % 3]);
         padEdges(flat[y % 3], width);
     };
     auto smoothen = [&](int y) {
-        smoothRow(flat[std::max(y - 1, 0) % 3], flat[y % 3], flat[std::min(y + 1, height - 1) % 3], width,
-                  smooth[y % 3], buffers.scratch);
+        // The columns the sharpening of rows y - 1 to y + 1 reads, one beyond each end.
+        int from = width, to = -1;
+        for (int r = std::max(y - 1, 0); r <= std::min(y + 1, height - 1); ++r)
+            if (hasForeground(r)) {
+                from = std::min(from, std::max(buffers.foreground[r].first - 1, 0));
+                to = std::max(to, std::min(buffers.foreground[r].last + 1, width - 1));
+            }
+        if (from <= to)
+            smoothRow(flat[clampRow(y - 1) % 3] + from, flat[y % 3] + from, flat[clampRow(y + 1) % 3] + from,
+                      to - from + 1, smooth[y % 3] + from, buffers.scratch);
         padEdges(smooth[y % 3], width);
     };
 
@@ -345,7 +360,7 @@ Filtered filterImage(const Plane &in, const Mask &mask, Plane &out, std::uint32_
     if (narrow && buffers.narrowCounts.size() != kTableSize) buffers.narrowCounts.assign(kTableSize, 0);
 
     Filtered found;
-    std::size_t largest = 0;  // table index; the background is 0 by now
+    std::size_t largest = 0;  // table index
     flatten(0);
     flatten(1);
     smoothen(0);
@@ -354,13 +369,17 @@ Filtered filterImage(const Plane &in, const Mask &mask, Plane &out, std::uint32_
         if (y + 2 < height) flatten(y + 2);
         if (y + 1 < height) smoothen(y + 1);
         std::uint16_t *o = out.row(y);
-        sharpenRow(smooth[std::max(y - 1, 0) % 3], smooth[y % 3], smooth[std::min(y + 1, height - 1) % 3], maskRow(y),
-                   width, o, buffers.scratch);
-        // The background is 0 by now: the row's largest index is its foreground's.
-        largest = std::max<std::size_t>(largest, toTableIndexes(o, width));
-        const std::uint8_t *m = maskRow(y);
-        if (narrow) countRow(o, m, width, buffers.narrowCounts.data());
-        else countRow(o, m, width, counts);
+        std::fill_n(o, width, std::uint16_t{0});
+        if (!hasForeground(y)) continue;
+        const int from = buffers.foreground[y].first;
+        const int length = buffers.foreground[y].last - from + 1;
+        const std::uint8_t *m = maskRow(y) + from;
+        sharpenRow(smooth[clampRow(y - 1) % 3] + from, smooth[y % 3] + from, smooth[clampRow(y + 1) % 3] + from, m,
+                   length, o + from, buffers.scratch);
+        // The background is 0 by now: the largest index is the foreground's.
+        largest = std::max<std::size_t>(largest, toTableIndexes(o + from, length));
+        if (narrow) countRow(o + from, m, length, buffers.narrowCounts.data());
+        else countRow(o + from, m, length, counts);
     }
     found.entries = largest + 1;
     found.narrow = narrow;

@@ -136,6 +136,7 @@ struct FilterBuffers {
     std::vector<std::uint16_t> smooth[3];
     std::vector<std::int32_t> corrections;
     std::vector<std::uint16_t> narrowCounts;  // all 0 between calls
+    std::vector<Span> foreground;             // each row's first and last foreground column
     RowScratch scratch;
 };
 
