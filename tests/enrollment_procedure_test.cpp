@@ -30,9 +30,7 @@ protected:
         module.width = kWidth;
         module.height = kHeight;
         module.bytesPerPixel = static_cast<std::uint8_t>(bytesPerPixel);
-        module.answerAlways(0x13, ScriptedReply::ok({0}));
-        module.answerAlways(0x10, ScriptedReply::ok());
-        module.answerAlways(0x11, ScriptedReply::ok());
+        acceptEveryEnrollmentStep(module);
         return module;
     }
     void TearDown() override

@@ -50,9 +50,7 @@ protected:
     sim::VirtualModule &enrollingModule()
     {
         sim::VirtualModule &module = connectModule();
-        module.answerAlways(0x13, ScriptedReply::ok({0}));
-        module.answerAlways(0x10, ScriptedReply::ok());
-        module.answerAlways(0x11, ScriptedReply::ok());
+        acceptEveryEnrollmentStep(module);
         return module;
     }
     void TearDown() override

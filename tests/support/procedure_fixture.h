@@ -30,4 +30,12 @@ protected:
     ScopedFakeClock time;
 };
 
+// An enrolment on `module` is accepted at every step: amount, request, status.
+inline void acceptEveryEnrollmentStep(sim::VirtualModule &module)
+{
+    module.answerAlways(0x13, sim::ScriptedReply::ok({0}));
+    module.answerAlways(0x10, sim::ScriptedReply::ok());
+    module.answerAlways(0x11, sim::ScriptedReply::ok());
+}
+
 }  // namespace fpm::test
