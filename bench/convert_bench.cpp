@@ -23,6 +23,7 @@ struct Stages {
     std::vector<std::uint16_t> samples = fpm::sim::synthesizeFingerprint16(kSide, kSide, 7);
     Plane loaded{kSide, kSide}, filtered{kSide, kSide};
     std::uint16_t threshold = 0;
+    AboveMap above;
     std::vector<Span> columns, rows;
     Mask mask;
     // 192 x 192 pixels: the pass counts in 16 bits.
@@ -35,8 +36,9 @@ struct Stages {
     {
         loadSamples(bytes(), loaded);
         threshold = blockThreshold(loaded);
-        columns = columnSpans(loaded, threshold);
-        rows = rowSpans(loaded, threshold);
+        markAbove(loaded, threshold, above);
+        columns = columnSpans(above);
+        rows = rowSpans(above);
         foregroundMask(columns, rows, mask);
         FilterBuffers buffers;
         ValueCounts wide(kTableSize, 0);
@@ -92,15 +94,25 @@ void ConvertStep02_BlockThreshold(benchmark::State &st)
 }
 BENCHMARK(ConvertStep02_BlockThreshold)->Unit(benchmark::kMicrosecond);
 
+void ConvertStep03_MarkAbove(benchmark::State &st)
+{
+    AboveMap above;
+    for (auto _ : st) {
+        markAbove(stages().loaded, stages().threshold, above);
+        benchmark::DoNotOptimize(above.bytes.data());
+    }
+}
+BENCHMARK(ConvertStep03_MarkAbove)->Unit(benchmark::kMicrosecond);
+
 void ConvertStep03_ColumnSpans(benchmark::State &st)
 {
-    for (auto _ : st) benchmark::DoNotOptimize(columnSpans(stages().loaded, stages().threshold));
+    for (auto _ : st) benchmark::DoNotOptimize(columnSpans(stages().above));
 }
 BENCHMARK(ConvertStep03_ColumnSpans)->Unit(benchmark::kMicrosecond);
 
 void ConvertStep04_RowSpans(benchmark::State &st)
 {
-    for (auto _ : st) benchmark::DoNotOptimize(rowSpans(stages().loaded, stages().threshold));
+    for (auto _ : st) benchmark::DoNotOptimize(rowSpans(stages().above));
 }
 BENCHMARK(ConvertStep04_RowSpans)->Unit(benchmark::kMicrosecond);
 

@@ -23,6 +23,7 @@ namespace {
 struct Workspace {
     Plane image;
     Plane filtered;
+    AboveMap above;
     Mask mask;
     FilterBuffers rows;
     // All 0 between conversions: each one clears only the entries it used.
@@ -72,8 +73,8 @@ void convert16To8(const std::uint8_t *input, std::uint8_t *output, int width, in
     filtered.reshape(width, height);
 
     loadSamples(input, image);
-    const std::uint16_t threshold = blockThreshold(image);
-    foregroundMask(columnSpans(image, threshold), rowSpans(image, threshold), mask);
+    markAbove(image, blockThreshold(image), work->above);
+    foregroundMask(columnSpans(work->above), rowSpans(work->above), mask);
     const Filtered found = filterImage(image, mask, filtered, work->counts.data(), work->rows);
     // Steps 9 to 12 on the count in whichever width the pass kept it, which is then
     // cleared for the next conversion.

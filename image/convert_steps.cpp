@@ -113,71 +113,127 @@ int lastSet(const std::uint8_t *bytes, int count)
 
 }  // namespace
 
-FPM_PIXEL_LOOP std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold)
+FPM_PIXEL_LOOP void markAbove(const Plane &image, std::uint16_t threshold, AboveMap &above)
 {
-    const int width = image.width;
-    const int height = image.height;
+    above.width = image.width;
+    above.height = image.height;
+    above.bytes.resize(image.v.size());
+    const std::uint16_t *v = image.v.data();
+    std::uint8_t *a = above.bytes.data();
+    // The count read once: a byte store could alias the vector's own size.
+    const std::size_t count = image.v.size();
+    for (std::size_t i = 0; i < count; ++i) a[i] = v[i] > threshold;
+}
+
+namespace {
+
+// Up to eight bytes of a row as one word (missing bytes 0), and back.
+std::uint64_t loadWord(const std::uint8_t *bytes, int count)
+{
+    std::uint64_t word = 0;
+    if (count == 8) std::memcpy(&word, bytes, 8);  // one load: every group but the last
+    else std::memcpy(&word, bytes, static_cast<std::size_t>(count));
+    return word;
+}
+
+std::array<std::uint8_t, 8> bytesOf(std::uint64_t word)
+{
+    std::array<std::uint8_t, 8> bytes;
+    std::memcpy(bytes.data(), &word, 8);
+    return bytes;
+}
+
+}  // namespace
+
+std::vector<Span> columnSpans(const AboveMap &above)
+{
+    const int width = above.width;
+    const int height = above.height;
     // Without a run the scans stop on the last row they tried.
     const int noFirst = height >= 3 ? height - 3 : 0;
     const int noLast = height >= 3 ? 2 : height - 1;
     std::vector<Span> spans(static_cast<std::size_t>(width), Span{noFirst, noLast});
+    if (height < 3) return spans;
 
-    // Row by row rather than column by column: the rows are contiguous, and one byte per
-    // value lets each row's test run on sixteen columns at a time.
-    std::vector<std::uint8_t> above(image.v.size());
-    for (std::size_t i = 0; i < above.size(); ++i) above[i] = image.v[i] > threshold;
-    std::vector<std::uint8_t> found(static_cast<std::size_t>(width));
-    std::vector<std::uint8_t> fresh(static_cast<std::size_t>(width));
-
-    // Visits the rows that end a run of three in scan order (step +1 from the top, -1
-    // from the bottom) and records each column's first one.
-    auto scan = [&](int from, int to, int step, auto record) {
-        std::fill(found.begin(), found.end(), std::uint8_t{0});
-        int remaining = width;
-        for (int y = from; y != to && remaining > 0; y += step) {
-            const std::uint8_t *a = above.data() + static_cast<std::size_t>(y) * width;
-            const std::uint8_t *b = a + static_cast<std::ptrdiff_t>(step) * width;
-            const std::uint8_t *c = b + static_cast<std::ptrdiff_t>(step) * width;
-            std::uint8_t any = 0;
-            for (int x = 0; x < width; ++x) {
-                const auto f = static_cast<std::uint8_t>(a[x] & b[x] & c[x] & (found[x] ^ 1));
-                fresh[x] = f;
-                any |= f;
+    // Eight columns at a time, one byte each in a word, each group scanned only until all
+    // its columns have their run: the finger's columns stop near its edge, and only the
+    // background's go through every row. From the bottom only the columns found from the
+    // top are looked for: a column without a run has none from either side.
+    for (int x0 = 0; x0 < width; x0 += 8) {
+        const int count = std::min(8, width - x0);
+        const auto word = [&](int y) { return loadWord(above.row(y) + x0, count); };
+        // Visits the rows that end a run of three in scan order; returns the columns found.
+        auto scan = [&](int from, int to, int step, std::uint64_t pending, auto record) {
+            std::uint64_t found = 0;
+            for (int y = from; y != to && pending; y += step) {
+                const std::uint64_t hit = word(y) & word(y + step) & word(y + 2 * step) & pending;
+                if (!hit) continue;
+                const auto hits = bytesOf(hit);
+                for (int k = 0; k < count; ++k)
+                    if (hits[k]) record(spans[x0 + k], y);
+                pending &= ~hit;
+                found |= hit;
             }
-            if (!any) continue;
-            for (int x = firstSet(fresh.data(), width); x >= 0;) {
-                record(spans[x], y);
-                found[x] = 1;
-                --remaining;
-                const int next = firstSet(fresh.data() + x + 1, width - x - 1);
-                x = next < 0 ? -1 : x + 1 + next;
-            }
-        }
-    };
-    if (height >= 3) {
-        scan(0, height - 2, 1, [](Span &span, int y) { span.first = y; });
-        scan(height - 1, 1, -1, [](Span &span, int y) { span.last = y; });
+            return found;
+        };
+        const std::uint64_t all = loadWord(std::array<std::uint8_t, 8>{1, 1, 1, 1, 1, 1, 1, 1}.data(), count);
+        const std::uint64_t found = scan(0, height - 2, 1, all, [](Span &span, int y) { span.first = y; });
+        scan(height - 1, 1, -1, found, [](Span &span, int y) { span.last = y; });
     }
     return spans;
 }
 
-FPM_PIXEL_LOOP std::vector<Span> rowSpans(const Plane &image, std::uint16_t threshold)
+namespace {
+
+// Bytes 0 and 1 only: in the word read at `from`, byte k is non-zero when bytes
+// from + k to from + k + 2 are all 1. Reads ten bytes.
+std::uint64_t runsOfThreeAt(const std::uint8_t *bytes)
 {
-    const int width = image.width;
-    const int height = image.height;
+    std::uint64_t a, b, c;
+    std::memcpy(&a, bytes, 8);
+    std::memcpy(&b, bytes + 1, 8);
+    std::memcpy(&c, bytes + 2, 8);
+    return a & b & c;
+}
+
+// The first / last start of three 1 bytes in a row of `width` bytes, or -1. Each scan
+// stops at the finger's edge, eight starts at a time.
+int firstRunOfThree(const std::uint8_t *bytes, int width)
+{
+    int x = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; x + 10 <= width; x += 8)
+            if (const std::uint64_t runs = runsOfThreeAt(bytes + x)) return x + std::countr_zero(runs) / 8;
+    }
+    for (; x + 3 <= width; ++x)
+        if (bytes[x] & bytes[x + 1] & bytes[x + 2]) return x;
+    return -1;
+}
+
+int lastRunOfThree(const std::uint8_t *bytes, int width)
+{
+    int x = width - 3;  // the last start
+    if constexpr (std::endian::native == std::endian::little) {
+        for (; x >= 7; x -= 8)
+            if (const std::uint64_t runs = runsOfThreeAt(bytes + x - 7)) return x - std::countl_zero(runs) / 8;
+    }
+    for (; x >= 0; --x)
+        if (bytes[x] & bytes[x + 1] & bytes[x + 2]) return x;
+    return -1;
+}
+
+}  // namespace
+
+std::vector<Span> rowSpans(const AboveMap &above)
+{
+    const int width = above.width;
+    const int height = above.height;
     const int noFirst = width >= 3 ? width - 3 : 0;
     const int noLast = width >= 3 ? 2 : width - 1;
-    const int starts = width - 2;  // positions that have two more values to their right
-    std::vector<std::uint8_t> above(static_cast<std::size_t>(width));
-    std::vector<std::uint8_t> three(static_cast<std::size_t>(std::max(starts, 0)));
     std::vector<Span> spans(static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y) {
-        const std::uint16_t *r = image.row(y);
-        for (int x = 0; x < width; ++x) above[x] = r[x] > threshold;
-        for (int x = 0; x < starts; ++x) three[x] = above[x] & above[x + 1] & above[x + 2];
-        const int first = firstSet(three.data(), starts);
-        const int last = lastSet(three.data(), starts);
-        spans[y] = {first < 0 ? noFirst : first, last < 0 ? noLast : last + 2};
+        const int first = firstRunOfThree(above.row(y), width);
+        spans[y] = first < 0 ? Span{noFirst, noLast} : Span{first, lastRunOfThree(above.row(y), width) + 2};
     }
     return spans;
 }
@@ -287,16 +343,22 @@ FPM_PIXEL_LOOP void smoothRow(const std::uint16_t *above, const std::uint16_t *c
     }
 }
 
-FPM_PIXEL_LOOP void sharpenRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below,
-                               const std::uint8_t *mask, int width, std::uint16_t *out, RowScratch &scratch)
+FPM_PIXEL_LOOP std::uint16_t sharpenRow(const std::uint16_t *above, const std::uint16_t *centre,
+                                        const std::uint16_t *below, const std::uint8_t *mask, int width,
+                                        std::uint16_t *out, RowScratch &scratch)
 {
     const std::uint32_t *s = columnSums(above, centre, below, width, scratch.columnSums);
     for (int x = 0; x < width; ++x) {
         // 9c minus the eight neighbours is 10c minus the whole 3 x 3 sum.
         const std::int32_t value = 10 * std::int32_t{centre[x]} - static_cast<std::int32_t>(s[x - 1] + s[x] + s[x + 1]);
         const bool kept = (value > 0) & (mask[x] != 0);  // no branch: the loop stays vectorised
-        out[x] = kept ? static_cast<std::uint16_t>(value) : 0;
+        const auto index = std::min(static_cast<std::uint16_t>(value), static_cast<std::uint16_t>(kTableSize - 1));
+        out[x] = kept ? index : 0;
     }
+    // Apart: the vectoriser takes no reduction in the loop above.
+    std::uint16_t largest = 0;
+    for (int x = 0; x < width; ++x) largest = std::max(largest, out[x]);
+    return largest;
 }
 
 namespace {
@@ -374,10 +436,10 @@ Filtered filterImage(const Plane &in, const Mask &mask, Plane &out, std::uint32_
         const int from = buffers.foreground[y].first;
         const int length = buffers.foreground[y].last - from + 1;
         const std::uint8_t *m = maskRow(y) + from;
-        sharpenRow(smooth[clampRow(y - 1) % 3] + from, smooth[y % 3] + from, smooth[clampRow(y + 1) % 3] + from, m,
-                   length, o + from, buffers.scratch);
-        // The background is 0 by now: the largest index is the foreground's.
-        largest = std::max<std::size_t>(largest, toTableIndexes(o + from, length));
+        const std::uint16_t rowLargest = sharpenRow(smooth[clampRow(y - 1) % 3] + from, smooth[y % 3] + from,
+                                                    smooth[clampRow(y + 1) % 3] + from, m, length, o + from,
+                                                    buffers.scratch);
+        largest = std::max<std::size_t>(largest, rowLargest);
         if (narrow) countRow(o + from, m, length, buffers.narrowCounts.data());
         else countRow(o + from, m, length, counts);
     }
@@ -407,16 +469,6 @@ void forEachForegroundRun(const std::uint8_t *mask, std::size_t count, Visit vis
 
 }  // namespace
 
-FPM_PIXEL_LOOP std::uint16_t toTableIndexes(std::uint16_t *values, int width)
-{
-    std::uint16_t largest = 0;
-    for (int x = 0; x < width; ++x) {
-        values[x] = std::min(values[x], static_cast<std::uint16_t>(kTableSize - 1));
-        largest = std::max(largest, values[x]);
-    }
-    return largest;
-}
-
 template <typename Count>
 void countRow(const std::uint16_t *indexes, const std::uint8_t *mask, int width, Count *counts)
 {
@@ -432,44 +484,41 @@ template void countRow(const std::uint16_t *, const std::uint8_t *, int, std::ui
 
 namespace {
 
-using BinCounts = std::array<std::uint32_t, 4096>;
-
-// The first bin, walking from `from` in steps of `step`, at which the running count
-// exceeds `tail`; `none` when the walk ends first.
-int binPastTail(const BinCounts &histogram, std::uint32_t tail, int from, int step, int none)
+template <typename Count>
+std::uint32_t sumOf(const Count *counts, std::size_t from, std::size_t to)
 {
-    std::uint32_t running = 0;
-    for (int bin = from; bin >= 0 && bin < 4096; bin += step) {
-        running += histogram[bin];
-        if (running > tail) return bin;
-    }
-    return none;
+    std::uint32_t sum = 0;
+    for (std::size_t v = from; v < to; ++v) sum += counts[v];
+    return sum;
 }
-
-}  // namespace
-
-namespace {
 
 template <typename Count>
 StretchRange stretchRangeOf(std::span<const Count> counts)
 {
-    // The 4096 bins of four values each; 0 is not counted. Bins past the values present
-    // stay empty, which neither walk below notices.
+    // Bin b holds values 4b to 4b + 3; 0 is not counted. The running count over the bins
+    // first exceeds the tail in the bin of the first value at which the running count over
+    // the values does, from either end, so the walks go value by value and stop there:
+    // the tails are short.
     const std::size_t size = std::min<std::size_t>(counts.size(), kTableSize);
-    const int bins = static_cast<int>((size + 3) / 4);
-    BinCounts histogram{};
-    const std::size_t whole = size / 4;  // bins whose four values are all present
-    for (std::size_t bin = 0; bin < whole; ++bin)
-        histogram[bin] = counts[4 * bin] + counts[4 * bin + 1] + counts[4 * bin + 2] + counts[4 * bin + 3];
-    for (std::size_t v = whole * 4; v < size; ++v) histogram[v / 4] += counts[v];
-    histogram[0] -= counts[0];
-    std::uint32_t n = 0;
-    for (int bin = 0; bin < bins; ++bin) n += histogram[bin];
+    const Count *c = counts.data();
+    const std::uint32_t n = sumOf(c, 1, size);
     if (n == 0) return {};
     const std::uint32_t tail = n * 2 / 100;
-    const int lowBin = binPastTail(histogram, tail, 0, 1, 4096);
-    const int highBin = binPastTail(histogram, tail, bins - 1, -1, -1);
-    return {static_cast<std::uint16_t>(lowBin * 4), static_cast<std::uint16_t>(highBin * 4)};
+    // Eight values at a time while the tail is not reached, then one by one. Each walk
+    // ends inside [1, size): the n values counted exceed the tail.
+    std::size_t low = 1;
+    std::uint32_t running = 0;
+    for (std::uint32_t eight; low + 8 <= size && running + (eight = sumOf(c, low, low + 8)) <= tail; low += 8)
+        running += eight;
+    for (running += c[low]; running <= tail; running += c[++low]) {
+    }
+    std::size_t high = size;  // one past the walk's next value
+    running = 0;
+    for (std::uint32_t eight; high >= 9 && running + (eight = sumOf(c, high - 8, high)) <= tail; high -= 8)
+        running += eight;
+    for (running += c[--high]; running <= tail; running += c[--high]) {
+    }
+    return {static_cast<std::uint16_t>(low / 4 * 4), static_cast<std::uint16_t>(high / 4 * 4)};
 }
 
 }  // namespace

@@ -59,10 +59,19 @@ void loadSamples(const std::uint8_t *input, Plane &out);
 // 2. 30% of the largest mean of the whole 16 x 16 blocks (0 without a whole block).
 std::uint16_t blockThreshold(const Plane &image);
 
+// Which pixels are above the threshold, one byte (0 or 1) each: steps 3 and 4 both read it.
+struct AboveMap {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> bytes;
+    const std::uint8_t *row(int y) const { return bytes.data() + static_cast<std::size_t>(y) * width; }
+};
+void markAbove(const Plane &image, std::uint16_t threshold, AboveMap &above);
+
 // 3. Per column: from the first to the last run of three rows above the threshold.
-std::vector<Span> columnSpans(const Plane &image, std::uint16_t threshold);
+std::vector<Span> columnSpans(const AboveMap &above);
 // 4. Per row: the same over the columns.
-std::vector<Span> rowSpans(const Plane &image, std::uint16_t threshold);
+std::vector<Span> rowSpans(const AboveMap &above);
 // A pixel is foreground when its column's span or its row's span covers it.
 void foregroundMask(const std::vector<Span> &columns, const std::vector<Span> &rows, Mask &mask);
 
@@ -91,11 +100,6 @@ struct RowScratch {
 void smoothRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below, int width,
                std::uint16_t *out, RowScratch &scratch);
 
-// 7, 8. Centre against its eight neighbours (9c - S, 0 where not positive, low 16 bits)
-//    for foreground pixels; background pixels become 0.
-void sharpenRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below,
-                const std::uint8_t *mask, int width, std::uint16_t *out, RowScratch &scratch);
-
 // 9 to 12. From here on every step maps a pixel's value through a function of that value
 // alone (given the foreground's histogram). The three functions are composed into one
 // table over the values present in the foreground and applied to the image once; the
@@ -113,9 +117,11 @@ using CountsView = std::span<const std::uint32_t>;
 // The same in 16-bit counters, which an image of at most 65535 pixels cannot wrap.
 using NarrowCountsView = std::span<const std::uint16_t>;
 
-// Replaces each value of a row by its tableIndex (once, so that the passes after it index
-// their tables directly); returns the row's largest index.
-std::uint16_t toTableIndexes(std::uint16_t *values, int width);
+// 7, 8. Centre against its eight neighbours (9c - S, 0 where not positive, low 16 bits)
+//    for foreground pixels; background pixels become 0. Written as table indexes (once,
+//    so that the passes after it index their tables directly); returns the row's largest.
+std::uint16_t sharpenRow(const std::uint16_t *above, const std::uint16_t *centre, const std::uint16_t *below,
+                         const std::uint8_t *mask, int width, std::uint16_t *out, RowScratch &scratch);
 
 // Adds the foreground pixels of one row of table indexes to `counts` (kTableSize entries of
 // std::uint16_t or std::uint32_t).

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <random>
+#include <utility>
 #include <vector>
 
 #include "image/convert_steps.h"
@@ -29,6 +31,13 @@ Plane filled(int width, int height, std::uint16_t value)
     Plane p(width, height);
     std::fill(p.v.begin(), p.v.end(), value);
     return p;
+}
+
+AboveMap aboveOf(const Plane &p, std::uint16_t threshold)
+{
+    AboveMap above;
+    markAbove(p, threshold, above);
+    return above;
 }
 
 void fillBlock(Plane &p, int bx, int by, std::uint16_t value)
@@ -78,7 +87,7 @@ TEST(ConvertSpans, ColumnsRunFromTheFirstToTheLastRunOfThreeAboveTheThreshold)
         {0, 11, 11},
         {0, 11, 10},
     });
-    const std::vector<Span> spans = columnSpans(p, 10);
+    const std::vector<Span> spans = columnSpans(aboveOf(p, 10));
     ASSERT_EQ(spans.size(), 3u);
     EXPECT_EQ(spans[0].first, 1);
     EXPECT_EQ(spans[0].last, 3);
@@ -100,7 +109,7 @@ TEST(ConvertSpans, RowsRunFromTheFirstToTheLastRunOfThreeAboveTheThreshold)
         {9, 9, 9, 9, 9, 9, 9, 9},
         {20, 20, 20, 20, 20, 20, 20, 20},
     });
-    const std::vector<Span> spans = rowSpans(p, 10);
+    const std::vector<Span> spans = rowSpans(aboveOf(p, 10));
     ASSERT_EQ(spans.size(), 5u);
     EXPECT_EQ(spans[0].first, 1);
     EXPECT_EQ(spans[0].last, 3);
@@ -111,6 +120,43 @@ TEST(ConvertSpans, RowsRunFromTheFirstToTheLastRunOfThreeAboveTheThreshold)
     EXPECT_FALSE(spans[3].covers());
     EXPECT_EQ(spans[4].first, 0);
     EXPECT_EQ(spans[4].last, 7);
+}
+
+TEST(ConvertSpans, AgreeWithAPlainScanOnRandomMaps)
+{
+    // The scans read eight positions at a time: runs across word edges, rows just long
+    // enough for a word, columns found only from one side.
+    std::mt19937 random(7);
+    for (int i = 0; i < 400; ++i) {
+        const int w = 3 + static_cast<int>(random() % 40);
+        const int h = 3 + static_cast<int>(random() % 40);
+        const unsigned density = 2 + random() % 3;  // 1 in 2 to 1 in 4 below the threshold
+        Plane p(w, h);
+        for (std::uint16_t &v : p.v) v = random() % density ? 11 : 0;
+        const AboveMap above = aboveOf(p, 10);
+        auto run = [&](int x, int y, int dx, int dy) {
+            for (int k = 0; k < 3; ++k)
+                if (!above.row(y + k * dy)[x + k * dx]) return false;
+            return true;
+        };
+        const std::vector<Span> rows = rowSpans(above), columns = columnSpans(above);
+        for (int y = 0; y < h; ++y) {
+            Span expected{w - 3, 2};
+            for (int x = w - 3; x >= 0; --x)
+                if (run(x, y, 1, 0)) expected.first = x;
+            for (int x = 0; x <= w - 3; ++x)
+                if (run(x, y, 1, 0)) expected.last = x + 2;
+            ASSERT_EQ(std::pair(rows[y].first, rows[y].last), std::pair(expected.first, expected.last)) << w << " x " << h << " row " << y;
+        }
+        for (int x = 0; x < w; ++x) {
+            Span expected{h - 3, 2};
+            for (int y = h - 3; y >= 0; --y)
+                if (run(x, y, 0, 1)) expected.first = y;
+            for (int y = 0; y <= h - 3; ++y)
+                if (run(x, y, 0, 1)) expected.last = y + 2;
+            ASSERT_EQ(std::pair(columns[x].first, columns[x].last), std::pair(expected.first, expected.last)) << w << " x " << h << " column " << x;
+        }
+    }
 }
 
 TEST(ConvertSpans, MaskIsTheUnionOfCoveringSpans)
@@ -221,9 +267,14 @@ TEST(ConvertFilters, SharpeningClampsAtZeroKeepsTheLow16BitsAndClearsTheBackgrou
     sharpenRow(corner.data(), corner.data(), zeros.data(), all, 3, out.data(), scratch);
     EXPECT_EQ(out, (std::vector<std::uint16_t>{540, 0, 0}));
 
-    const PaddedRow peak({0, 65535, 0});
-    sharpenRow(zeros.data(), peak.data(), zeros.data(), all, 3, out.data(), scratch);
-    EXPECT_EQ(out, (std::vector<std::uint16_t>{0, (9 * 65535) & 0xFFFF, 0}));
+    // Written as table indexes: the low 16 bits first, then everything from 16383 up on
+    // the last entry.
+    const PaddedRow peak({0, 7282, 0});
+    EXPECT_EQ(sharpenRow(zeros.data(), peak.data(), zeros.data(), all, 3, out.data(), scratch), 2);
+    EXPECT_EQ(out, (std::vector<std::uint16_t>{0, (9 * 7282) & 0xFFFF, 0}));
+    const PaddedRow high({0, 7000, 0});
+    EXPECT_EQ(sharpenRow(zeros.data(), high.data(), zeros.data(), all, 3, out.data(), scratch), 16383);
+    EXPECT_EQ(out, (std::vector<std::uint16_t>{0, 16383, 0}));
 
     const std::uint8_t middleOut[3] = {1, 0, 1};
     sharpenRow(corner.data(), corner.data(), zeros.data(), middleOut, 3, out.data(), scratch);
@@ -235,8 +286,8 @@ TEST(ConvertFilters, SharpeningClampsAtZeroKeepsTheLow16BitsAndClearsTheBackgrou
 ValueCounts countsOf(Plane p, const Mask &mask)
 {
     ValueCounts counts(kTableSize, 0);
+    for (std::uint16_t &v : p.v) v = static_cast<std::uint16_t>(tableIndex(v));
     for (int y = 0; y < p.height; ++y) {
-        toTableIndexes(p.row(y), p.width);
         countRow(p.row(y), mask.data() + static_cast<std::size_t>(y) * p.width, p.width, counts.data());
     }
     return counts;
@@ -302,6 +353,34 @@ TEST(ConvertStretch, EmptyOrSingleBinRangeGivesZero)
     EXPECT_EQ(range.low, 400);
     EXPECT_EQ(range.high, 400);
     EXPECT_EQ(stretched(range), ValueTable(kTableSize, 0));
+}
+
+TEST(ConvertStretch, RangeAgreesWithTheBinWalksOnRandomCounts)
+{
+    // The walks skip eight values at a time: tails ending on either side of those steps,
+    // sparse and dense counts, tables cut anywhere.
+    std::mt19937 random(11);
+    for (int i = 0; i < 500; ++i) {
+        std::vector<std::uint16_t> counts(1 + random() % 3000, 0);
+        const unsigned sparseness = 1 + random() % 50;
+        for (std::uint16_t &c : counts) c = random() % sparseness ? 0 : static_cast<std::uint16_t>(random() % 20);
+        std::vector<std::uint32_t> bins((counts.size() + 3) / 4, 0);
+        for (std::size_t v = 1; v < counts.size(); ++v) bins[v / 4] += counts[v];
+        std::uint32_t n = 0;
+        for (std::uint32_t b : bins) n += b;
+        const std::uint32_t tail = n * 2 / 100;
+        int low = 4096, high = -1;
+        for (std::uint32_t b = 0, running = 0; b < bins.size() && low == 4096; ++b)
+            if ((running += bins[b]) > tail) low = static_cast<int>(b);
+        for (int b = static_cast<int>(bins.size()) - 1, running = 0; b >= 0 && high < 0; --b)
+            if ((running += static_cast<int>(bins[b])) > static_cast<int>(tail)) high = b;
+        const StretchRange range = stretchRange(NarrowCountsView(counts));
+        if (n == 0) {
+            EXPECT_GE(range.low, range.high);
+            continue;
+        }
+        ASSERT_EQ(std::pair(int{range.low}, int{range.high}), std::pair(low * 4, high * 4)) << "case " << i;
+    }
 }
 
 TEST(ConvertStretch, TableMatchesPlainDivisionForEveryRange)
