@@ -9,6 +9,7 @@
 
 #include "fpmodule.h"
 #include "fuzz/fuzz_support.h"
+#include "image/convert16to8.h"
 #include "support/library_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -31,9 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         };
         const std::int32_t width = side();
         const std::int32_t height = side();
-        const std::int64_t pixels = static_cast<std::int64_t>(width) * height;
-        // A size the input cannot back gets buffers of one pixel: the library must refuse it.
-        const std::size_t held = pixels > 0 && pixels <= 260 * 260 ? static_cast<std::size_t>(pixels) : 1;
+        // Buffers of exactly width x height pixels wherever the library may take the size;
+        // one pixel for the others, which the library must refuse without reading.
+        const bool takeable = width > 0 && height > 0 && width <= image::kMaxConversionSide &&
+                              height <= image::kMaxConversionSide;
+        const std::size_t held = takeable ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height) : 1;
         // Not zeroed first: every input byte is filled, and the output is never read.
         auto input = std::make_unique_for_overwrite<std::uint8_t[]>(2 * held);
         fuzz::fillRepeating(in.ConsumeBytes<std::uint8_t>(2 * held), input.get(), 2 * held);
