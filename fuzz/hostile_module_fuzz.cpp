@@ -32,6 +32,11 @@ constexpr std::uint64_t kCaseBudgetMs = 60'000;
 // that the module keeps capturing (up to 255 captures, or a fake finger for ever) gets
 // there, and by then it repeats itself.
 constexpr std::int64_t kCaseTransfers = 150;
+// Data-in bytes one case may receive: one of the largest images (255 x 255 x 2), some
+// smaller ones, and the answer that crosses the line. Every capture is read, repaired and converted under the sanitizers, so a
+// procedure on large images would otherwise spend a whole case's worth of time on each
+// repetition of the same path.
+constexpr std::int64_t kCaseDataBytes = 150'000;
 
 std::atomic<sim::VirtualModule *> g_module{nullptr};
 
@@ -59,7 +64,7 @@ std::uint8_t sizeValue(FuzzedDataProvider &in)
     // every capture); now and then a sensor's size or the largest answer.
     static constexpr std::uint8_t kSmall[] = {0, 1, 2, 4, 5, 10, 16, 20};
     static constexpr std::uint8_t kLarge[] = {120, 200, 255};
-    return in.ConsumeIntegralInRange(0, 7) == 0 ? in.PickValueInArray(kLarge) : in.PickValueInArray(kSmall);
+    return in.ConsumeIntegralInRange(0, 15) == 0 ? in.PickValueInArray(kLarge) : in.PickValueInArray(kSmall);
 }
 
 ScriptedReply reply(FuzzedDataProvider &in)
@@ -75,8 +80,10 @@ ScriptedReply reply(FuzzedDataProvider &in)
         break;
     case 2: {  // a data phase of any length: input bytes, then a filler
         std::vector<std::uint8_t> data = in.ConsumeBytes<std::uint8_t>(in.ConsumeIntegralInRange(0, 64));
-        const std::size_t length = in.ConsumeBool() ? in.ConsumeIntegralInRange<std::size_t>(0, 140'000)
-                                                    : in.ConsumeIntegralInRange<std::size_t>(0, 300);
+        // Now and then longer than the largest image.
+        const std::size_t length = in.ConsumeIntegralInRange(0, 3) == 0
+                                       ? in.ConsumeIntegralInRange<std::size_t>(0, 140'000)
+                                       : in.ConsumeIntegralInRange<std::size_t>(0, 300);
         data.resize(std::max(length, data.size()), in.ConsumeIntegral<std::uint8_t>());
         r.raw = std::move(data);
         break;
@@ -131,7 +138,8 @@ public:
     {
         if (bytes < 0 || bytes > kLargestCallerBuffer || in_.ConsumeIntegralInRange(0, 15) == 0) return nullptr;
         // Exactly as large as promised: one byte more is a sanitizer report.
-        buffers_.push_back(std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(bytes)));
+        // Not zeroed: a large buffer's every page would be touched for nothing.
+        buffers_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(static_cast<std::size_t>(bytes)));
         return buffers_.back().get();
     }
     FPM_HANDLE handle() override
@@ -188,6 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     module.height = fuzz::sizeValue(in);
     module.bytesPerPixel = static_cast<std::uint8_t>(in.ConsumeIntegralInRange(1, 2));
     module.transfersBeforeUnplug.store(fuzz::kCaseTransfers);
+    module.dataBytesBeforeUnplug.store(fuzz::kCaseDataBytes);
     fuzz::scriptReplies(in, module, in.ConsumeIntegralInRange(0, 40));
 
     {

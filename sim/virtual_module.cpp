@@ -9,6 +9,16 @@ namespace fpm::sim {
 namespace {
 constexpr std::uint8_t kBusy = 3;
 constexpr std::uint8_t kUnknownCommand = 9;
+
+// Takes `amount` from a budget that stops at 0 (a negative budget is none): a worker and
+// the test may spend it at once, and neither may carry it below 0, which would read as
+// "never".
+void spend(std::atomic<std::int64_t> &budget, std::int64_t amount)
+{
+    std::int64_t left = budget.load();
+    while (left > 0 && !budget.compare_exchange_weak(left, std::max<std::int64_t>(left - amount, 0))) {
+    }
+}
 }  // namespace
 
 VirtualModule::VirtualModule()
@@ -51,9 +61,16 @@ void VirtualModule::clearScripts()
 
 VirtualModule::Answer VirtualModule::respond(const ReceivedRequest &request)
 {
-    if (transfersBeforeUnplug.load() == 0) unplugged = true;
+    if (transfersBeforeUnplug.load() == 0 || dataBytesBeforeUnplug.load() == 0) unplugged = true;
     if (unplugged) return {false, {}, 0};
-    if (transfersBeforeUnplug.load() > 0) transfersBeforeUnplug.fetch_sub(1);
+    spend(transfersBeforeUnplug, 1);
+    Answer answer = compose(request);
+    spend(dataBytesBeforeUnplug, static_cast<std::int64_t>(answer.data.size()));
+    return answer;
+}
+
+VirtualModule::Answer VirtualModule::compose(const ReceivedRequest &request)
+{
     const std::uint8_t code = request.code();
 
     auto fromScript = [&](const ScriptedReply &s) -> Answer {

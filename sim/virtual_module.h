@@ -74,8 +74,10 @@ public:
     // Every transfer fails, as after the module was pulled out. Atomic: a test may pull
     // it while a worker talks to it.
     std::atomic<bool> unplugged{false};
-    // Transfers answered before the module pulls itself out (negative: never).
+    // Transfers answered, and data-in bytes sent, before the module pulls itself out
+    // (negative: never). The answer that spends the last of either still arrives.
     std::atomic<std::int64_t> transfersBeforeUnplug{-1};
+    std::atomic<std::int64_t> dataBytesBeforeUnplug{-1};
 
     // Firmware state that the default answers use.
     std::array<std::uint8_t, 128> firmwareRecord{};
@@ -113,6 +115,8 @@ public:
                                             const std::vector<std::uint8_t> &values = {});
 
 private:
+    Answer compose(const ReceivedRequest &request);
+
     struct Pending {
         ScriptedReply reply;
         int busyLeft;

@@ -69,5 +69,27 @@ TEST_F(VirtualModuleTest, ScriptsAreUsedInOrderThenDefaultsAnswer)
     EXPECT_EQ(RecvDataTransaction(init, reply, 8, 3), 2);
 }
 
+TEST(VirtualModule, PullsItselfOutOnceABudgetIsSpent)
+{
+    sim::VirtualModule module;
+    sim::ReceivedRequest request;
+    request.block[1] = 0x7F;  // unknown: a two-byte answer
+    const auto answers = [&] { return module.respond(request).transferOk; };
+
+    module.transfersBeforeUnplug = 2;
+    EXPECT_TRUE(answers());
+    EXPECT_TRUE(answers());
+    EXPECT_FALSE(answers());
+
+    // Two-byte answers against three bytes: the one that spends the last still arrives.
+    module.unplugged = false;
+    module.transfersBeforeUnplug = -1;
+    module.dataBytesBeforeUnplug = 3;
+    EXPECT_TRUE(answers());
+    EXPECT_TRUE(answers());
+    EXPECT_EQ(module.dataBytesBeforeUnplug.load(), 0);
+    EXPECT_FALSE(answers());
+}
+
 }  // namespace
 }  // namespace fpm::test
