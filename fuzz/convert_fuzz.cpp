@@ -22,13 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     // Two calls: the first fixes the working size, the second meets it with its own.
     for (int call = 0; call < 2 && in.remaining_bytes() > 0; ++call) {
-        // Mostly small images, so that a run tries many; now and then a sensor's full size
-        // (up to 260 x 260: the counts of more than 65535 pixels take another path) or any
-        // size at all.
-        const int kind = in.ConsumeIntegralInRange(0, 15);
+        // Mostly small images, so that a run tries many; any size at all one time in
+        // sixteen, and a sensor's full size (up to 260 x 260: the counts of more than 65535
+        // pixels take another path) one time in 32, as such an image costs as much as a
+        // hundred small ones.
+        const int kind = in.ConsumeIntegralInRange(0, 31);
         const auto side = [&]() -> std::int32_t {
-            if (kind == 0) return in.ConsumeIntegral<std::int32_t>();
-            return in.ConsumeIntegralInRange(0, kind == 1 ? 260 : 40);
+            if (kind < 2) return in.ConsumeIntegral<std::int32_t>();
+            return in.ConsumeIntegralInRange(0, kind == 2 ? 260 : 40);
         };
         const std::int32_t width = side();
         const std::int32_t height = side();
