@@ -33,9 +33,9 @@ constexpr std::uint64_t kCaseBudgetMs = 60'000;
 // there, and by then it repeats itself.
 constexpr std::int64_t kCaseTransfers = 150;
 // Data-in bytes one case may receive: one of the largest images (255 x 255 x 2), some
-// smaller ones, and the answer that crosses the line. Every capture is read, repaired and converted under the sanitizers, so a
-// procedure on large images would otherwise spend a whole case's worth of time on each
-// repetition of the same path.
+// smaller ones, and the answer that crosses the line. Every capture is read, repaired
+// and converted under the sanitizers, so a procedure on large images would otherwise
+// spend a whole case's worth of time on each repetition of the same path.
 constexpr std::int64_t kCaseDataBytes = 150'000;
 
 std::atomic<sim::VirtualModule *> g_module{nullptr};
