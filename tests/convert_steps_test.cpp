@@ -134,28 +134,27 @@ TEST(ConvertSpans, AgreeWithAPlainScanOnRandomMaps)
         Plane p(w, h);
         for (std::uint16_t &v : p.v) v = random() % density ? 11 : 0;
         const AboveMap above = aboveOf(p, 10);
-        auto run = [&](int x, int y, int dx, int dy) {
-            for (int k = 0; k < 3; ++k)
-                if (!above.row(y + k * dy)[x + k * dx]) return false;
-            return true;
+        // From the first to the last start of three above the threshold along one line of
+        // `count` pixels, or the scans' stopping places without one.
+        auto plainSpan = [&](int count, int x, int y, int dx, int dy) {
+            auto runAt = [&](int i) {
+                for (int k = i; k < i + 3; ++k)
+                    if (!above.row(y + k * dy)[x + k * dx]) return false;
+                return true;
+            };
+            std::pair<int, int> span{count - 3, 2};
+            for (int i = count - 3; i >= 0; --i)
+                if (runAt(i)) span.first = i;
+            for (int i = 0; i <= count - 3; ++i)
+                if (runAt(i)) span.second = i + 2;
+            return span;
         };
         const std::vector<Span> rows = rowSpans(above), columns = columnSpans(above);
-        for (int y = 0; y < h; ++y) {
-            Span expected{w - 3, 2};
-            for (int x = w - 3; x >= 0; --x)
-                if (run(x, y, 1, 0)) expected.first = x;
-            for (int x = 0; x <= w - 3; ++x)
-                if (run(x, y, 1, 0)) expected.last = x + 2;
-            ASSERT_EQ(std::pair(rows[y].first, rows[y].last), std::pair(expected.first, expected.last)) << w << " x " << h << " row " << y;
-        }
-        for (int x = 0; x < w; ++x) {
-            Span expected{h - 3, 2};
-            for (int y = h - 3; y >= 0; --y)
-                if (run(x, y, 0, 1)) expected.first = y;
-            for (int y = 0; y <= h - 3; ++y)
-                if (run(x, y, 0, 1)) expected.last = y + 2;
-            ASSERT_EQ(std::pair(columns[x].first, columns[x].last), std::pair(expected.first, expected.last)) << w << " x " << h << " column " << x;
-        }
+        for (int y = 0; y < h; ++y)
+            ASSERT_EQ(std::pair(rows[y].first, rows[y].last), plainSpan(w, 0, y, 1, 0)) << w << " x " << h << " row " << y;
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(std::pair(columns[x].first, columns[x].last), plainSpan(h, x, 0, 0, 1))
+                << w << " x " << h << " column " << x;
     }
 }
 
