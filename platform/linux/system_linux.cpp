@@ -204,12 +204,17 @@ bool appendExclusive(const std::u16string &path, const std::string &bytes)
 // Not file-store operations: the log folder is chosen once per connect.
 bool makeWritableDirectory(const std::u16string &path)
 {
-    std::string target = utf8(path);
+    const std::string target = utf8(path);
+    auto writableDirectory = [&] {
+        struct stat st{};
+        return stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(target.c_str(), W_OK | X_OK) == 0;
+    };
+    // Every connect asks again; the folder is nearly always there already.
+    if (writableDirectory()) return true;
     for (std::size_t slash = target.find('/', 1); slash != std::string::npos; slash = target.find('/', slash + 1))
         mkdir(target.substr(0, slash).c_str(), 0700);
     mkdir(target.c_str(), 0777);
-    struct stat st{};
-    return stat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && access(target.c_str(), W_OK | X_OK) == 0;
+    return writableDirectory();
 }
 
 std::optional<std::u16string> environmentVariable(const char *name)

@@ -161,14 +161,19 @@ bool appendExclusive(const std::u16string &path, const std::string &bytes)
 // Not file-store operations: the log folder is chosen once per connect.
 bool makeWritableDirectory(const std::u16string &path)
 {
+    // The read-only attribute means nothing on a folder, so existing is all there is to ask.
+    auto isDirectory = [&] {
+        const DWORD attributes = GetFileAttributesW(wide(path));
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    };
+    // Every connect asks again; the folder is nearly always there already.
+    if (isDirectory()) return true;
     // Each parent in turn; the drive or share at the front simply fails to be created.
     for (std::size_t cut = path.find_first_of(u"\\/"); cut != std::u16string::npos;
          cut = path.find_first_of(u"\\/", cut + 1))
         if (cut > 0) CreateDirectoryW(wide(path.substr(0, cut)), nullptr);
     CreateDirectoryW(wide(path), nullptr);
-    DWORD attributes = GetFileAttributesW(wide(path));
-    // The read-only attribute means nothing on a folder, so existing is all there is to ask.
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return isDirectory();
 }
 
 std::optional<std::u16string> environmentVariable(const char *name)
