@@ -82,7 +82,7 @@ extern "C" __attribute__((visibility("default"), used)) const char *__asan_defau
 }
 
 // The targets' libFuzzer defaults, placed before the command line's own flags so that
-// these still win: the search gives an input less time the longer it runs. Without it,
+// those still win: the search gives an input less time the longer it runs. Without it,
 // the conversion target's corpus filled with full-size images (each costs as much as a
 // hundred small ones) and its rate fell by half over ten minutes.
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
