@@ -34,7 +34,9 @@ void add(CallbackRecord record)
 std::vector<std::uint8_t> copyImage(const unsigned char *image)
 {
     if (!image) return {};
-    const std::size_t size = static_cast<std::size_t>(state().imageWidth) * static_cast<std::size_t>(state().imageHeight);
+    // A locked snapshot: a connect on another thread may be setting the geometry.
+    const Geometry g = state().geometry();
+    const std::size_t size = static_cast<std::size_t>(g.width) * static_cast<std::size_t>(g.height);
     return {image, image + size};
 }
 
