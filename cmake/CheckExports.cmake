@@ -1,6 +1,7 @@
 # Checks that a built library exports exactly the names of the module-definition file
-# and, for the DLL, imports only system DLLs.
+# and, for the DLL, imports only system DLLs and is of the build's pointer size.
 # -DLIBRARY=<file> -DDEF=<fpmodule.def> -DTOOL=<nm or objdump> -DKIND=<elf|pe>
+# [-DFORMAT=<PE32|PE32+>]
 include(${CMAKE_CURRENT_LIST_DIR}/ExportList.cmake)
 fpm_export_names(${DEF} expected)
 if(KIND STREQUAL "elf")
@@ -18,6 +19,13 @@ if(KIND STREQUAL "elf")
   endforeach()
 else()
   execute_process(COMMAND ${TOOL} -p ${LIBRARY} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+  # A process loads only a DLL of its own pointer size.
+  if(FORMAT)
+    string(FIND "${out}" "(${FORMAT})" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "${LIBRARY} is not a ${FORMAT} DLL")
+    endif()
+  endif()
   string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n([^\n]+\n)*" table "${out}")
   string(REGEX MATCHALL "\\[ *[0-9]+\\] [A-Za-z_][A-Za-z0-9_]*" hits "${table}")
   set(actual "")

@@ -3,7 +3,8 @@
  * @brief fpmodule: host library for the USB fingerprint module of a fingerprint smart card.
  *
  * Every function has C linkage and the C calling convention (the caller removes the
- * arguments); every argument is 32 bits wide in the 32-bit Windows build. Most functions
+ * arguments); every argument is 32 bits wide in the 32-bit Windows build, and handles,
+ * pointers and callbacks are 64 bits wide in the 64-bit one. Most functions
  * return a result byte: 1 success, 2 failure, other values where a function says so.
  * Failure detail never travels through the result: it goes to the diagnostic log in the
  * folder "SmartCard_Log" beside the calling executable (written once a connect function
@@ -33,7 +34,8 @@
 #define FPM_CALL __cdecl
 typedef wchar_t FPM_WCHAR;   /* UTF-16 */
 #else
-/** The calling convention of every export and callback: cdecl on 32-bit Windows. */
+/** The calling convention of every export and callback: cdecl on 32-bit Windows (64-bit
+ * Windows has only one). */
 #define FPM_CALL
 #ifdef __cplusplus
 typedef char16_t FPM_WCHAR;  /* UTF-16 */

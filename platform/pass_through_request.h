@@ -58,6 +58,8 @@ struct ScsiPassThroughDirect {
 };
 #endif
 
+// The SDK's structure, a 4-byte filler and the sense area: 80 bytes in a 32-bit process,
+// 96 in a 64-bit one (the data buffer is a pointer there).
 struct PassThroughRequest {
     ScsiPassThroughDirect sptd;
     std::uint32_t filler;
@@ -66,36 +68,67 @@ struct PassThroughRequest {
 
 inline constexpr std::uint8_t kDataOut = 0;
 inline constexpr std::uint8_t kDataIn = 1;
-inline constexpr std::uint16_t kSptdLength = 44;
 inline constexpr std::uint8_t kTargetId = 1;
 inline constexpr std::uint8_t kSenseInfoLength = 24;
-inline constexpr std::uint32_t kSenseInfoOffset = 48;
-inline constexpr std::size_t kRecordSize = 80;
 
-#if defined(_WIN32) && !defined(_WIN64)
-// The driver reads these offsets; a header change must not move them silently.
-static_assert(sizeof(SCSI_PASS_THROUGH_DIRECT) == 44);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, Length) == 0);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, ScsiStatus) == 2);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, PathId) == 3);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, TargetId) == 4);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, Lun) == 5);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, CdbLength) == 6);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, SenseInfoLength) == 7);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, DataIn) == 8);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, DataTransferLength) == 12);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, TimeOutValue) == 16);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, DataBuffer) == 20);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, SenseInfoOffset) == 24);
-static_assert(offsetof(SCSI_PASS_THROUGH_DIRECT, Cdb) == 28);
-static_assert(offsetof(PassThroughRequest, filler) == 44);
-static_assert(offsetof(PassThroughRequest, sense) == 48);
-static_assert(sizeof(PassThroughRequest) == kRecordSize);
+// Where the driver reads each field of the record, for each pointer width.
+struct RecordLayout {
+    std::size_t dataBuffer;       // the data buffer's address, as wide as a pointer
+    std::size_t senseInfoOffset;  // the field that holds the sense area's offset
+    std::size_t cdb;
+    std::size_t sptdSize;         // also the record's Length field
+    std::size_t filler;
+    std::size_t sense;
+    std::size_t size;
+};
+inline constexpr RecordLayout kRecordLayout32{20, 24, 28, 44, 44, 48, 80};
+inline constexpr RecordLayout kRecordLayout64{24, 32, 36, 56, 56, 60, 96};
+inline constexpr RecordLayout kRecordLayout = sizeof(void *) == 8 ? kRecordLayout64 : kRecordLayout32;
+
+inline constexpr std::uint16_t kSptdLength = kRecordLayout.sptdSize;
+inline constexpr std::uint32_t kSenseInfoOffset = kRecordLayout.sense;
+inline constexpr std::size_t kRecordSize = kRecordLayout.size;
+
+// The driver reads these offsets; a header change must not move them silently. The
+// structure as either pointer width lays it out, checked in every build...
+namespace layout_check {
+struct alignas(8) Address64 {
+    std::uint64_t value;
+};
+template <class Address> struct Sptd {
+    std::uint16_t Length;
+    std::uint8_t ScsiStatus, PathId, TargetId, Lun, CdbLength, SenseInfoLength, DataIn;
+    std::uint32_t DataTransferLength, TimeOutValue;
+    Address DataBuffer;
+    std::uint32_t SenseInfoOffset;
+    std::uint8_t Cdb[16];
+};
+template <class Address> struct Request {
+    Sptd<Address> sptd;
+    std::uint32_t filler;
+    std::uint8_t sense[32];
+};
+template <class Record> constexpr bool laidOutAs(const RecordLayout &l)
+{
+    using S = decltype(Record::sptd);
+    return offsetof(S, Length) == 0 && offsetof(S, ScsiStatus) == 2 && offsetof(S, PathId) == 3 &&
+           offsetof(S, TargetId) == 4 && offsetof(S, Lun) == 5 && offsetof(S, CdbLength) == 6 &&
+           offsetof(S, SenseInfoLength) == 7 && offsetof(S, DataIn) == 8 && offsetof(S, DataTransferLength) == 12 &&
+           offsetof(S, TimeOutValue) == 16 && offsetof(S, DataBuffer) == l.dataBuffer &&
+           sizeof(S::DataBuffer) == l.senseInfoOffset - l.dataBuffer && offsetof(S, SenseInfoOffset) == l.senseInfoOffset &&
+           offsetof(S, Cdb) == l.cdb && sizeof(S) == l.sptdSize && offsetof(Record, filler) == l.filler &&
+           offsetof(Record, sense) == l.sense && sizeof(Record) == l.size;
+}
+static_assert(laidOutAs<Request<std::uint32_t>>(kRecordLayout32));
+static_assert(laidOutAs<Request<Address64>>(kRecordLayout64));
+}  // namespace layout_check
+// ...and the record of this build, the SDK's own structure in the Windows builds.
+static_assert(layout_check::laidOutAs<PassThroughRequest>(kRecordLayout));
+#ifdef _WIN32
 static_assert(IOCTL_SCSI_PASS_THROUGH_DIRECT == kIoctlScsiPassThroughDirect);
 #endif
 
-// The record as the 32-bit driver sees it, byte for byte (the buffer address is
-// truncated to its low 32 bits on 64-bit hosts). Used to record and compare requests.
+// The record byte for byte, as the driver receives it. Used to record and compare requests.
 std::array<std::uint8_t, kRecordSize> wireBytes(const PassThroughRequest &request);
 
 }  // namespace fpm::transport

@@ -24,7 +24,7 @@ struct ReceivedRequest {
     std::uint64_t timeMs = 0;
     device::Handle handle = nullptr;
     std::u16string path;                       // the interface the handle was opened on
-    std::array<std::uint8_t, 80> record{};     // the pass-through record, 32-bit layout
+    std::array<std::uint8_t, transport::kRecordSize> record{};  // the pass-through record as the driver reads it
     std::array<std::uint8_t, 16> block{};      // the vendor command block
     std::uint8_t dataIn = 0;                   // 1: module to host
     std::uint32_t length = 0;

@@ -9,27 +9,36 @@
 namespace fpm::test {
 namespace {
 
-using Record = std::array<std::uint8_t, 80>;
+// The SDK's SCSI_PASS_THROUGH_DIRECT, a 4-byte filler and 32 sense bytes, as a 32-bit
+// and as a 64-bit process lays them out (the data buffer is a pointer).
+struct Layout {
+    std::size_t size, length, buffer, bufferWidth, senseOffsetField, senseOffset, cdb;
+};
+constexpr Layout kLayout = sizeof(void *) == 8 ? Layout{96, 56, 24, 8, 32, 60, 36} : Layout{80, 44, 20, 4, 24, 48, 28};
+
+using Record = std::vector<std::uint8_t>;
 
 Record expectedRecord(std::uint8_t dataIn, std::uint32_t length, std::uint32_t timeout, const void *buffer,
                       const std::uint8_t *block)
 {
-    Record r{};
-    r[0] = 44;
+    Record r(kLayout.size);
+    auto put = [&](std::size_t at, std::uint64_t v, std::size_t width) {
+        for (std::size_t i = 0; i < width; ++i) r[at + i] = (v >> (8 * i)) & 0xFF;
+    };
+    put(0, kLayout.length, 2);
     r[4] = 1;   // target
     r[6] = 16;  // command block length
     r[7] = 24;  // sense length
     r[8] = dataIn;
-    auto put32 = [&](int at, std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) r[at + i] = (v >> (8 * i)) & 0xFF;
-    };
-    put32(12, length);
-    put32(16, timeout);
-    put32(20, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(buffer)));
-    put32(24, 48);
-    std::memcpy(&r[28], block, 16);
+    put(12, length, 4);
+    put(16, timeout, 4);
+    put(kLayout.buffer, reinterpret_cast<std::uintptr_t>(buffer), kLayout.bufferWidth);
+    put(kLayout.senseOffsetField, kLayout.senseOffset, 4);
+    std::memcpy(&r[kLayout.cdb], block, 16);
     return r;
 }
+
+Record received(const sim::ReceivedRequest &request) { return Record(request.record.begin(), request.record.end()); }
 
 class TransportTest : public LibraryTest {};
 
@@ -48,10 +57,10 @@ TEST_F(TransportTest, EachTransferSendsTheRecordByteForByte)
 
     auto requests = host().requests();
     ASSERT_EQ(requests.size(), 4u);
-    EXPECT_EQ(requests[0].record, expectedRecord(1, 4, 3, in, block));
-    EXPECT_EQ(requests[1].record, expectedRecord(0, 3, 10, out, block));
-    EXPECT_EQ(requests[2].record, expectedRecord(1, 4, 7, in, block));
-    EXPECT_EQ(requests[3].record, expectedRecord(0, 3, 0, out, block));
+    EXPECT_EQ(received(requests[0]), expectedRecord(1, 4, 3, in, block));
+    EXPECT_EQ(received(requests[1]), expectedRecord(0, 3, 10, out, block));
+    EXPECT_EQ(received(requests[2]), expectedRecord(1, 4, 7, in, block));
+    EXPECT_EQ(received(requests[3]), expectedRecord(0, 3, 0, out, block));
     EXPECT_EQ(requests[1].dataOut, (std::vector<std::uint8_t>{0xAA, 0xBB, 0xCC}));
     EXPECT_EQ((std::vector<std::uint8_t>(in, in + 3)), (std::vector<std::uint8_t>{9, 8, 7}));
     for (const auto &r : requests) EXPECT_EQ(r.handle, connected());

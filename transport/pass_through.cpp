@@ -52,25 +52,9 @@ bool transfer(device::Handle handle, const VendorCommandBlock &block, Direction 
 
 std::array<std::uint8_t, kRecordSize> wireBytes(const PassThroughRequest &request)
 {
-    std::array<std::uint8_t, kRecordSize> out{};
-    const ScsiPassThroughDirect &s = request.sptd;
-    auto put16 = [&](std::size_t at, std::uint32_t v) { out[at] = v & 0xFF; out[at + 1] = (v >> 8) & 0xFF; };
-    auto put32 = [&](std::size_t at, std::uint32_t v) { put16(at, v & 0xFFFF); put16(at + 2, v >> 16); };
-    put16(0, s.Length);
-    out[2] = s.ScsiStatus;
-    out[3] = s.PathId;
-    out[4] = s.TargetId;
-    out[5] = s.Lun;
-    out[6] = s.CdbLength;
-    out[7] = s.SenseInfoLength;
-    out[8] = s.DataIn;
-    put32(12, s.DataTransferLength);
-    put32(16, s.TimeOutValue);
-    put32(20, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(s.DataBuffer)));
-    put32(24, s.SenseInfoOffset);
-    std::memcpy(&out[28], s.Cdb, 16);
-    put32(44, request.filler);
-    std::memcpy(&out[48], request.sense, 32);
+    // fillRequest zeroed the padding, so the bytes are those the driver reads.
+    std::array<std::uint8_t, kRecordSize> out;
+    std::memcpy(out.data(), &request, kRecordSize);
     return out;
 }
 

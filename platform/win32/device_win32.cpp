@@ -1,10 +1,5 @@
 // The host's devices on Windows: SetupAPI lists the module's interface class,
 // CreateFileW opens one and DeviceIoControl carries the pass-through request.
-#ifdef _WIN64
-// The pass-through record (its Length, DataBuffer and SenseInfoOffset) and the SetupAPI
-// record sizes are those of 32-bit Windows; a 64-bit build would send every request wrong.
-#error "fpmodule builds only as a 32-bit Windows DLL"
-#endif
 #include <windows.h>
 #include <setupapi.h>
 
@@ -22,8 +17,13 @@ namespace {
 // does not list it).
 const GUID kCdromInterfaceClass = {0x53F56308, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
 
-#ifndef _WIN64
-// The 32-bit record sizes SetupAPI checks in cbSize: a wrong one fails every call.
+// The record sizes SetupAPI checks in cbSize: a wrong one fails every call. A 64-bit
+// SetupAPI refuses the 32-bit sizes, so each build takes its own.
+#ifdef _WIN64
+static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 32);
+static_assert(sizeof(SP_DEVINFO_DATA) == 32);
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 8);
+#else
 static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 28);
 static_assert(sizeof(SP_DEVINFO_DATA) == 28);
 static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) == 6);
