@@ -2,9 +2,9 @@
 // calling convention.
 //
 // The library is "fpmodule": fpmodule.dll on Windows, libfpmodule.so on Linux (Mono maps
-// the name). fpmodule.dll is a 32-bit DLL: the process that loads it must be x86 (build
-// with <PlatformTarget>x86</PlatformTarget> or /platform:x86, or run a 32-bit Mono);
-// an AnyCPU process on 64-bit Windows cannot load it. To run against the virtual
+// the name). The DLL must match the process: the x64 fpmodule.dll for an AnyCPU or x64
+// process on 64-bit Windows, the 32-bit one for an x86 process; these declarations serve
+// both (handles and pointers are IntPtr). To run against the virtual
 // library instead, map the name in the program's .config file (Mono):
 //   <dllmap dll="fpmodule" target="libfpmodule-virtual.so"/>
 // or, on .NET, with NativeLibrary.SetDllImportResolver.

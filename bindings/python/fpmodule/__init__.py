@@ -17,11 +17,11 @@ import time
 from ctypes import byref, c_int32, c_ubyte, c_void_p
 from dataclasses import dataclass
 
-from ._native import (EnrollmentCallback, ResultCallback, VerifyCallback, library_path,
-                      load)
+from ._native import (ARCHITECTURE, EnrollmentCallback, ResultCallback, VerifyCallback,
+                      describe, library_path, load)
 
 __all__ = [
-    "Module", "Image", "Procedure", "load", "library_path",
+    "Module", "Image", "Procedure", "load", "library_path", "describe", "ARCHITECTURE",
     "FpModuleError", "NoModuleError", "DeviceListUnavailableError", "FakeFingerError",
     "CancelledError", "ProcedureRunningError",
 ]
@@ -199,6 +199,7 @@ class Module:
         """`library`: a path, a loaded library, or None (FPMODULE_LIBRARY or the usual
         name; `virtual` picks fpmodule-virtual)."""
         self.lib = library if isinstance(library, ctypes.CDLL) else load(library, virtual)
+        self.library = describe(self.lib)   # which file, 32- or 64-bit
         self.width = None
         self.height = None
         self.bytes_per_pixel = 1

@@ -1,6 +1,7 @@
 """Loading the fpmodule library and the prototypes of its 137 exports (ctypes)."""
 
 import ctypes
+import logging
 import os
 import struct
 import sys
@@ -156,19 +157,61 @@ PROTOTYPES = {
 _WINDOWS = sys.platform == "win32"
 PRODUCT_NAME = "fpmodule.dll" if _WINDOWS else "libfpmodule.so"
 VIRTUAL_NAME = "fpmodule-virtual.dll" if _WINDOWS else "libfpmodule-virtual.so"
+# The build a process can load is the one of its own pointer size: the SDK's x64 folder
+# for a 64-bit interpreter, its x86 folder for a 32-bit one.
+BITS = struct.calcsize("P") * 8
+ARCHITECTURE = "x64" if BITS == 64 else "x86"
 
 _loaded = {}
 _loading = threading.Lock()
 
 
 def library_path(path=None, virtual=False):
-    """The file to load: `path`, else FPMODULE_LIBRARY, else the product's (or, with
-    `virtual`, the virtual library's) name on the loader's search path."""
+    """The file to load: `path`, else FPMODULE_LIBRARY, else, when FPMODULE_SDK names the
+    unpacked Windows SDK, the DLL of its folder for this interpreter's pointer size
+    (x64/bin or x86/bin), else the product's (or, with `virtual`, the virtual library's)
+    name on the loader's search path."""
     if path:
         return os.fspath(path)
     if os.environ.get("FPMODULE_LIBRARY"):
         return os.environ["FPMODULE_LIBRARY"]
-    return VIRTUAL_NAME if virtual else PRODUCT_NAME
+    name = VIRTUAL_NAME if virtual else PRODUCT_NAME
+    if _WINDOWS and os.environ.get("FPMODULE_SDK"):
+        return os.path.join(os.environ["FPMODULE_SDK"], ARCHITECTURE, "bin", name)
+    return name
+
+
+def _machine_bits(name):
+    """32 or 64 for a Windows DLL file's machine, None when it cannot be read."""
+    try:
+        with open(name, "rb") as f:
+            header = f.read(4096)
+    except OSError:
+        return None
+    if len(header) < 0x40 or header[:2] != b"MZ":
+        return None
+    pe = struct.unpack_from("<I", header, 0x3C)[0]
+    if pe + 6 > len(header) or header[pe:pe + 4] != b"PE\0\0":
+        return None
+    machine = struct.unpack_from("<H", header, pe + 4)[0]
+    return {0x14C: 32, 0x8664: 64}.get(machine)
+
+
+def _loaded_path(library, name):
+    """The file the loader mapped for `library` (found on its search path, perhaps)."""
+    if _WINDOWS:
+        buffer = ctypes.create_unicode_buffer(32768)
+        get_name = ctypes.windll.kernel32.GetModuleFileNameW
+        get_name.argtypes = [c_void_p, ctypes.c_wchar_p, c_uint32]
+        get_name.restype = c_uint32
+        if get_name(library._handle, buffer, len(buffer)):
+            return buffer.value
+    return os.path.abspath(name) if os.path.exists(name) else name
+
+
+def describe(library):
+    """Which library a process loaded: its file and pointer size."""
+    return f"{getattr(library, 'fpmodule_path', library._name)} ({getattr(library, 'fpmodule_bits', BITS)}-bit)"
 
 
 def load(path=None, virtual=False):
@@ -177,9 +220,15 @@ def load(path=None, virtual=False):
     with _loading:
         if name in _loaded:
             return _loaded[name]
-        if _WINDOWS and struct.calcsize("P") != 4:
-            raise OSError("the fpmodule DLL is 32-bit: run a 32-bit (x86) Python")
+        bits = _machine_bits(name) if _WINDOWS else None
+        if bits is not None and bits != BITS:
+            raise OSError(f"{name} is the {bits}-bit fpmodule DLL and this Python is {BITS}-bit: "
+                          f"load the {ARCHITECTURE} DLL (the SDK's {ARCHITECTURE} folder)")
         library = ctypes.CDLL(name)
+        # Which build this process took: the file the loader mapped and its pointer size.
+        library.fpmodule_path = _loaded_path(library, name)
+        library.fpmodule_bits = BITS
+        logging.getLogger("fpmodule").info("loaded %s", describe(library))
         for export, (result, arguments) in PROTOTYPES.items():
             function = getattr(library, export)
             function.restype = result

@@ -1,3 +1,4 @@
+import ctypes
 import subprocess
 import sys
 import os
@@ -146,6 +147,43 @@ def test_library_path_follows_argument_then_environment(monkeypatch):
     monkeypatch.delenv("FPMODULE_LIBRARY")
     assert fpmodule.library_path() in ("libfpmodule.so", "fpmodule.dll")
     assert fpmodule.library_path(virtual=True) in ("libfpmodule-virtual.so", "fpmodule-virtual.dll")
+
+
+def test_windows_takes_the_sdk_folder_of_the_interpreters_pointer_size(monkeypatch):
+    monkeypatch.setattr(fpmodule._native, "_WINDOWS", True)
+    monkeypatch.setattr(fpmodule._native, "PRODUCT_NAME", "fpmodule.dll")
+    monkeypatch.delenv("FPMODULE_LIBRARY", raising=False)
+    monkeypatch.setenv("FPMODULE_SDK", "sdk")
+    folder = "x64" if ctypes.sizeof(ctypes.c_void_p) == 8 else "x86"
+    assert fpmodule.library_path() == os.path.join("sdk", folder, "bin", "fpmodule.dll")
+    assert fpmodule.library_path("mine.dll") == "mine.dll"
+
+
+@pytest.mark.parametrize("machine, bits", [(0x14C, 32), (0x8664, 64)])
+def test_a_dll_of_the_other_pointer_size_is_refused_by_name(monkeypatch, tmp_path, machine, bits):
+    dll = tmp_path / f"fpmodule-{bits}.dll"
+    header = bytearray(0x200)
+    header[:2] = b"MZ"
+    header[0x3C:0x40] = (0x80).to_bytes(4, "little")
+    header[0x80:0x84] = b"PE\0\0"
+    header[0x84:0x86] = machine.to_bytes(2, "little")
+    dll.write_bytes(bytes(header))
+    monkeypatch.setattr(fpmodule._native, "_WINDOWS", True)
+    interpreter = ctypes.sizeof(ctypes.c_void_p) * 8
+    if bits == interpreter:
+        # The right width goes on to the loader, which refuses this stub as no library.
+        with pytest.raises(OSError) as error:
+            fpmodule.load(dll)
+        assert "bit fpmodule DLL" not in str(error.value)
+    else:
+        with pytest.raises(OSError, match=f"{bits}-bit fpmodule DLL and this Python is {interpreter}-bit"):
+            fpmodule.load(dll)
+
+
+def test_the_module_says_which_library_it_loaded(configure, library):
+    module = fpmodule.Module(library)
+    bits = ctypes.sizeof(ctypes.c_void_p) * 8
+    assert module.library == f"{os.environ['FPMODULE_LIBRARY']} ({bits}-bit)"
 
 
 def test_a_process_may_end_while_a_worker_finishes(configure, library):
