@@ -209,6 +209,11 @@ def _loaded_path(library, name):
     return os.path.abspath(name) if os.path.exists(name) else name
 
 
+def _wrong_size(what):
+    return OSError(f"{what} and this Python is {BITS}-bit: load the {ARCHITECTURE} fpmodule DLL "
+                   f"(the SDK's {ARCHITECTURE} folder)")
+
+
 def describe(library):
     """Which library a process loaded: its file and pointer size."""
     return f"{getattr(library, 'fpmodule_path', library._name)} ({getattr(library, 'fpmodule_bits', BITS)}-bit)"
@@ -222,9 +227,14 @@ def load(path=None, virtual=False):
             return _loaded[name]
         bits = _machine_bits(name) if _WINDOWS else None
         if bits is not None and bits != BITS:
-            raise OSError(f"{name} is the {bits}-bit fpmodule DLL and this Python is {BITS}-bit: "
-                          f"load the {ARCHITECTURE} DLL (the SDK's {ARCHITECTURE} folder)")
-        library = ctypes.CDLL(name)
+            raise _wrong_size(f"{name} is the {bits}-bit fpmodule DLL")
+        try:
+            library = ctypes.CDLL(name)
+        except OSError as error:
+            # 193: the loader found a DLL of the other pointer size on its search path.
+            if getattr(error, "winerror", None) == 193:
+                raise _wrong_size(f"{name} is of the other pointer size") from error
+            raise
         # Which build this process took: the file the loader mapped and its pointer size.
         library.fpmodule_path = _loaded_path(library, name)
         library.fpmodule_bits = BITS
