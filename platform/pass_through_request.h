@@ -40,7 +40,8 @@ struct VendorCommandBlock {
 using ScsiPassThroughDirect = SCSI_PASS_THROUGH_DIRECT;
 #else
 // The same fields under the same names, so that the portable code and the other
-// backends build and read the request the same way.
+// backends build and read the request the same way (laid out as a Windows process of
+// the same pointer width lays out the SDK's).
 struct ScsiPassThroughDirect {
     std::uint16_t Length;
     std::uint8_t ScsiStatus;
@@ -76,13 +77,12 @@ struct RecordLayout {
     std::size_t dataBuffer;       // the data buffer's address, as wide as a pointer
     std::size_t senseInfoOffset;  // the field that holds the sense area's offset
     std::size_t cdb;
-    std::size_t sptdSize;         // also the record's Length field
-    std::size_t filler;
+    std::size_t sptdSize;         // also the record's Length field; the filler follows
     std::size_t sense;
     std::size_t size;
 };
-inline constexpr RecordLayout kRecordLayout32{20, 24, 28, 44, 44, 48, 80};
-inline constexpr RecordLayout kRecordLayout64{24, 32, 36, 56, 56, 60, 96};
+inline constexpr RecordLayout kRecordLayout32{20, 24, 28, 44, 48, 80};
+inline constexpr RecordLayout kRecordLayout64{24, 32, 36, 56, 60, 96};
 inline constexpr RecordLayout kRecordLayout = sizeof(void *) == 8 ? kRecordLayout64 : kRecordLayout32;
 
 inline constexpr std::uint16_t kSptdLength = kRecordLayout.sptdSize;
@@ -116,7 +116,7 @@ template <class Record> constexpr bool laidOutAs(const RecordLayout &l)
            offsetof(S, SenseInfoLength) == 7 && offsetof(S, DataIn) == 8 && offsetof(S, DataTransferLength) == 12 &&
            offsetof(S, TimeOutValue) == 16 && offsetof(S, DataBuffer) == l.dataBuffer &&
            sizeof(S::DataBuffer) == l.senseInfoOffset - l.dataBuffer && offsetof(S, SenseInfoOffset) == l.senseInfoOffset &&
-           offsetof(S, Cdb) == l.cdb && sizeof(S) == l.sptdSize && offsetof(Record, filler) == l.filler &&
+           offsetof(S, Cdb) == l.cdb && sizeof(S) == l.sptdSize && offsetof(Record, filler) == l.sptdSize &&
            offsetof(Record, sense) == l.sense && sizeof(Record) == l.size;
 }
 static_assert(laidOutAs<Request<std::uint32_t>>(kRecordLayout32));

@@ -76,7 +76,9 @@ private:
     bool listUnavailable_ = false;
     std::atomic<bool> hostDevices_{false};
     std::atomic<std::uint32_t> transferLimit_{0};
-    std::uintptr_t nextHandle_ = 0x1000;
+    // Above 4 GiB where handles are 64 bits wide: a handle cut to 32 bits anywhere on its
+    // way reaches no module.
+    std::uintptr_t nextHandle_ = sizeof(void *) == 8 ? static_cast<std::uintptr_t>(0x1'0000'1000ull) : 0x1000;
 };
 
 }  // namespace fpm::sim
