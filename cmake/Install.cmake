@@ -1,6 +1,7 @@
 # What `cmake --install` lays out (GNUInstallDirs): the library, its header, fpmodule.pc,
 # the CMake package (fpmodule::fpmodule), and on Linux the tool, its man page and the
-# udev rule. The Windows SDK (scripts/windows-sdk.sh) is this layout packed as a ZIP.
+# udev rule. The Windows SDK (scripts/windows-sdk.sh, cmake/WindowsSdk.cmake) holds this
+# layout of the 32-bit and of the 64-bit build in x86/ and x64/, around one include/.
 include(CMakePackageConfigHelpers)
 
 # The libraries a caller can link: the product, and the virtual drop-in library
@@ -73,7 +74,12 @@ endif()
 set(CPACK_PACKAGE_NAME fpmodule)
 set(CPACK_PACKAGE_VENDOR "fpmodule developers")
 if(WIN32)
-  set(CPACK_PACKAGE_FILE_NAME fpmodule-sdk-${PROJECT_VERSION}-win32)
+  # One pointer size; the SDK (scripts/windows-sdk.sh) holds both.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_PACKAGE_FILE_NAME fpmodule-${PROJECT_VERSION}-windows-x64)
+  else()
+    set(CPACK_PACKAGE_FILE_NAME fpmodule-${PROJECT_VERSION}-windows-x86)
+  endif()
 else()
   set(CPACK_PACKAGE_FILE_NAME fpmodule-${PROJECT_VERSION}-${CMAKE_SYSTEM_NAME})
 endif()
