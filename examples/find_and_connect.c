@@ -12,15 +12,18 @@
 
 int main(void)
 {
-    static FPM_WCHAR buffers[4][256];
-    FPM_WCHAR *paths[4] = {buffers[0], buffers[1], buffers[2], buffers[3]};
+    /* One buffer for each interface examined: every one of them may be a module. */
+    enum { kExamined = 64 };
+    static FPM_WCHAR buffers[kExamined][256];
+    FPM_WCHAR *paths[kExamined];
     int32_t found = 0;
     int i, k;
 
+    for (i = 0; i < kExamined; ++i) paths[i] = buffers[i];
     /* Only lists: the tags "ven_wexa" and "prod_finger_module" in a disk's path. */
-    switch (ExtractDevicePath(TEXT16("wexa"), TEXT16("finger_module"), paths, 64, &found)) {
+    switch (ExtractDevicePath(TEXT16("wexa"), TEXT16("finger_module"), paths, kExamined, &found)) {
     case 1:
-        for (i = 0; i < found && i < 4; ++i) {
+        for (i = 0; i < found; ++i) {
             printf("module %d: ", i + 1);
             for (k = 0; paths[i][k]; ++k) putchar(paths[i][k] < 128 ? (char)paths[i][k] : '?');
             putchar('\n');
