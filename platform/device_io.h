@@ -35,8 +35,8 @@ bool close(Handle handle);
 // handle, as found when it was opened; 0 when the host names no limit.
 std::uint32_t transferLimit(Handle handle);
 
-// Carries the request (input and output buffer, 80 bytes in the 32-bit build) and its
-// data phase to the handle. True when the host reported success.
+// Carries the request (input and output buffer: 80 bytes in 32-bit builds, 96 in 64-bit
+// ones) and its data phase to the handle. True when the host reported success.
 bool passThrough(Handle handle, transport::PassThroughRequest &request);
 
 }  // namespace fpm::device

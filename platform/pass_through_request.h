@@ -113,11 +113,12 @@ template <class Record> constexpr bool laidOutAs(const RecordLayout &l)
     using S = decltype(Record::sptd);
     return offsetof(S, Length) == 0 && offsetof(S, ScsiStatus) == 2 && offsetof(S, PathId) == 3 &&
            offsetof(S, TargetId) == 4 && offsetof(S, Lun) == 5 && offsetof(S, CdbLength) == 6 &&
-           offsetof(S, SenseInfoLength) == 7 && offsetof(S, DataIn) == 8 && offsetof(S, DataTransferLength) == 12 &&
-           offsetof(S, TimeOutValue) == 16 && offsetof(S, DataBuffer) == l.dataBuffer &&
-           sizeof(S::DataBuffer) == l.senseInfoOffset - l.dataBuffer && offsetof(S, SenseInfoOffset) == l.senseInfoOffset &&
-           offsetof(S, Cdb) == l.cdb && sizeof(S) == l.sptdSize && offsetof(Record, filler) == l.sptdSize &&
-           offsetof(Record, sense) == l.sense && sizeof(Record) == l.size;
+           offsetof(S, SenseInfoLength) == 7 && offsetof(S, DataIn) == 8 &&
+           offsetof(S, DataTransferLength) == 12 && offsetof(S, TimeOutValue) == 16 &&
+           offsetof(S, DataBuffer) == l.dataBuffer && sizeof(S::DataBuffer) == l.senseInfoOffset - l.dataBuffer &&
+           offsetof(S, SenseInfoOffset) == l.senseInfoOffset && offsetof(S, Cdb) == l.cdb &&
+           sizeof(S) == l.sptdSize && offsetof(Record, filler) == l.sptdSize && offsetof(Record, sense) == l.sense &&
+           sizeof(Record) == l.size;
 }
 static_assert(laidOutAs<Request<std::uint32_t>>(kRecordLayout32));
 static_assert(laidOutAs<Request<Address64>>(kRecordLayout64));
