@@ -24,7 +24,7 @@ protected:
         fs::remove_all(logFolder(), ignored);
     }
 
-    fs::path file(int index) { return logFolder() / ("SmartCard_Log[" + std::to_string(index) + "].txt"); }
+    fs::path file(int index) { return logFolder() / logFileName(index); }
 
     void makeFile(const fs::path &path, std::size_t size, int secondsAgo)
     {

@@ -14,4 +14,14 @@ void freshLog();
 std::vector<std::string> logMessages();
 std::string readFile(const std::filesystem::path &path);
 
+// "SmartCard_Log[<index>].txt", built by appending: GCC 12 warns (-Wrestrict, wrongly) on
+// a literal + std::string in the 32-bit Windows build.
+inline std::string logFileName(int index)
+{
+    std::string name = "SmartCard_Log[";
+    name += std::to_string(index);
+    name += "].txt";
+    return name;
+}
+
 }  // namespace fpm::test

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/log_files.h"
 #include "tools/log_files.h"
 
 namespace fpm::test {
@@ -20,7 +21,7 @@ protected:
     // Writes file `index` with `lines`, last modified `minutesAgo`.
     void write(int index, const std::vector<std::string> &lines, int minutesAgo)
     {
-        const fs::path path = folder / ("SmartCard_Log[" + std::to_string(index) + "].txt");
+        const fs::path path = folder / logFileName(index);
         std::ofstream out(path, std::ios::binary);
         for (const auto &l : lines) out << l << "\r\n";
         out.close();
