@@ -45,6 +45,16 @@ declare -A triple=([x86]=i686 [x64]=x86_64) machine=([x86]=i386 [x64]=i386:x86-6
 declare -A toolchain=([x86]=mingw-i686 [x64]=mingw-x86_64)
 clang_cl=(clang --driver-mode=cl)
 command -v clang-cl > /dev/null && clang_cl=(clang-cl)
+consumer=$work/consumer
+mkdir -p "$consumer"
+cat > "$consumer/CMakeLists.txt" << 'EOF'
+cmake_minimum_required(VERSION 3.20)
+project(consumer C)
+find_package(fpmodule 1 CONFIG REQUIRED)
+get_target_property(dll fpmodule::fpmodule IMPORTED_LOCATION_RELEASE)
+get_target_property(includes fpmodule::fpmodule INTERFACE_INCLUDE_DIRECTORIES)
+message(STATUS "fpmodule: ${dll} | ${includes}")
+EOF
 for arch in "${arches[@]}"; do
   for f in bin/fpmodule.dll bin/fpmodule-virtual.dll lib/fpmodule.dll.a lib/fpmodule.lib \
            lib/cmake/fpmodule/fpmoduleConfig.cmake; do
@@ -81,13 +91,7 @@ for arch in "${arches[@]}"; do
 
   # A CMake consumer of this pointer size finds the package at the SDK's top and gets the
   # folder of its size.
-  consumer=$work/$arch/cmake
-  mkdir -p "$consumer"
-  printf 'cmake_minimum_required(VERSION 3.20)\nproject(consumer C)\nfind_package(fpmodule 1 CONFIG REQUIRED)\n%s\n' \
-    'get_target_property(dll fpmodule::fpmodule IMPORTED_LOCATION_RELEASE)
-get_target_property(includes fpmodule::fpmodule INTERFACE_INCLUDE_DIRECTORIES)
-message(STATUS "fpmodule: ${dll} | ${includes}")' > "$consumer/CMakeLists.txt"
-  out=$(cmake -S "$consumer" -B "$consumer/build" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/${toolchain[$arch]}.cmake" \
+  out=$(cmake -S "$consumer" -B "$work/$arch/consumer" -DCMAKE_TOOLCHAIN_FILE="$source/cmake/${toolchain[$arch]}.cmake" \
           -Dfpmodule_DIR="$sdk/lib/cmake/fpmodule" 2>&1) || fail "CMake consumer ($arch): $out"
   grep -qF "fpmodule: $sdk/$arch/bin/fpmodule.dll | $sdk/$arch/../include" <<< "$out" ||
     fail "CMake consumer ($arch) got another build: $(grep 'fpmodule:' <<< "$out")"
