@@ -1,7 +1,7 @@
 # Cross-compiles for 64-bit Windows with the posix-thread-model MinGW-w64 compilers
 # (they provide std::mutex and std::thread; everything is linked statically so the
 # DLL and the test programs import only system DLLs). Programs run under Wine's 64-bit
-# half, natively. SSE2 and a 16-byte aligned stack are part of the x64 calling
+# half, natively, through scripts/wine/run.sh. SSE2 and a 16-byte aligned stack are part of the x64 calling
 # convention, so no flags are needed for either.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
@@ -13,5 +13,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-find_program(WINE_EXECUTABLE wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_EXECUTABLE})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine/run.sh)

@@ -4,7 +4,7 @@
 # fpmodule.dll.a and one built with clang-cl and lld-link against fpmodule.lib, both run
 # under Wine beside the folder's DLL (no module here: "no module found"), and the CMake
 # package found by a consumer of that pointer size. Also checks the DLLs' version resource.
-# Programs run through $FPM_WINE_RUN (default: wine).
+# Programs run through scripts/wine/run.sh.
 # Usage: windows_sdk.sh <source dir> <work dir> <version> <x86 build|-> <x64 build|->
 set -euo pipefail
 source=$1 work=$2 version=$3 x86_build=$4 x64_build=$5
@@ -33,11 +33,11 @@ run_beside_dll() {  # <arch> <folder> <program>: the program must load the folde
   grep -qE "\s[0-9]+\s+CheckDeviceConnection$" <<< "$out" || fail "$3 ($1) does not import CheckDeviceConnection"
   grep -qF "(${format[$1]})" <<< "$out" || fail "$3 ($1) is not ${format[$1]}"
   cp "$sdk/$1/bin/fpmodule.dll" "$2/"
-  if [ -n "${FPM_WINE_UNAVAILABLE:-}" ]; then
-    echo "built $3 ($1); not run: Wine cannot run programs on this machine"
+  if [ -n "${FPM_SKIP_WINDOWS_TESTS:-}" ]; then
+    echo "built $3 ($1); not run: FPM_SKIP_WINDOWS_TESTS is set"
     return
   fi
-  out=$(cd "$2" && ${FPM_WINE_RUN:-wine} "./$3" 2>&1 | tr -d '\r') || true
+  out=$(cd "$2" && "$source/scripts/wine/run.sh" "./$3" 2>&1 | tr -d '\r') || true
   grep -q "no module found" <<< "$out" || fail "$3 ($1) under Wine: unexpected output: $out"
 }
 
