@@ -216,7 +216,8 @@ def _wrong_size(what):
 
 def describe(library):
     """Which library a process loaded: its file and pointer size."""
-    return f"{getattr(library, 'fpmodule_path', library._name)} ({getattr(library, 'fpmodule_bits', BITS)}-bit)"
+    path = getattr(library, "fpmodule_path", library._name)
+    return f"{path} ({getattr(library, 'fpmodule_bits', BITS)}-bit)"
 
 
 def load(path=None, virtual=False):
