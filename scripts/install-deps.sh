@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libstb-dev libpng-dev
-  g++-mingw-w64-i686 gcc-mingw-w64-i686
+  g++-mingw-w64-i686 gcc-mingw-w64-i686 g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64
   wine wine32 wine64
   doxygen
   python3 python3-pytest python3-pil mono-mcs mono-runtime

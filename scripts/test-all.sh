@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test configuration: native, native with AddressSanitizer and
-# UndefinedBehaviorSanitizer, native with ThreadSanitizer, and the 32-bit Windows DLL
-# with its tests under Wine (scripts/wine: natively where the kernel runs 32-bit code,
-# emulated where it does not); then the fuzz targets (clang, AddressSanitizer and
+# UndefinedBehaviorSanitizer, native with ThreadSanitizer, and the 32-bit and 64-bit
+# Windows DLLs with their tests under Wine (scripts/wine: 32-bit programs natively where
+# the kernel runs 32-bit code, emulated where it does not); then the fuzz targets (clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer): every regression input replayed, each target run briefly.
 #
 # FPM_SKIP_WINDOWS_TESTS=1 builds the Windows configuration but runs none of its Windows
@@ -12,7 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 out=${FPM_BUILD_ROOT:-$root/build}
 jobs=$(nproc)
 
-skip_note=""
+skip_note="" wine_ready_pid=""
 if [ -n "${FPM_SKIP_WINDOWS_TESTS:-}" ]; then
   skip_note="WARNING: FPM_SKIP_WINDOWS_TESTS is set: the Windows DLL was built, but none of its tests that run a Windows program ran."
   echo "$skip_note"
@@ -62,13 +62,21 @@ cmake --build "$out/native" --target docs
 run_config asan-ubsan -DCMAKE_BUILD_TYPE=Debug -DFPM_SANITIZE=address,undefined -DFPM_BUILD_TOOLS=OFF
 TSAN_OPTIONS="halt_on_error=1" run_config tsan -DCMAKE_BUILD_TYPE=Debug -DFPM_SANITIZE=thread -DFPM_BUILD_TOOLS=OFF
 build_config win32 -DCMAKE_BUILD_TYPE=Release -DFPM_BUILD_BENCH=ON -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
-if [ -n "$skip_note" ]; then
-  FPM_SKIP_WINDOWS_TESTS=1 test_config win32 -L host-only
-else
-  wait "$wine_ready_pid" || { cat "$out/wine-session.log"; exit 1; }
-  # Every Windows program of the configuration runs in one Wine session.
-  timed "win32 tests" "$root/scripts/wine/session.sh" ctest --test-dir "$out/win32" --output-on-failure -j "$((jobs * 2))"
-fi
+# The x64 DLL's SDK test also lays out the x86 folder from the win32 build.
+build_config win64 -DCMAKE_BUILD_TYPE=Release -DFPM_BUILD_TOOLS=OFF -DFPM_SDK_PARTNER_BUILD="$out/win32" \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
+for name in win32 win64; do
+  if [ -n "$skip_note" ]; then
+    FPM_SKIP_WINDOWS_TESTS=1 test_config "$name" -L host-only
+  else
+    if [ -n "$wine_ready_pid" ]; then
+      wait "$wine_ready_pid" || { cat "$out/wine-session.log"; exit 1; }
+      wine_ready_pid=
+    fi
+    # Every Windows program of a configuration runs in one Wine session.
+    timed "$name tests" "$root/scripts/wine/session.sh" ctest --test-dir "$out/$name" --output-on-failure -j "$((jobs * 2))"
+  fi
+done
 CC=clang CXX=clang++ run_config fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFPM_FUZZ=ON -DFPM_BUILD_TESTS=OFF -DFPM_BUILD_TOOLS=OFF -DFPM_INSTALL=OFF
 printf '%s\n' "${timings[@]}" "total              $SECONDS s"
 echo "all test configurations passed"
