@@ -32,7 +32,8 @@ private:
 
 std::int64_t currentImageBytes() { return state().geometry().bytes(); }
 
-ReadOutcome readImage(const ImageRead &read, device::Handle handle, std::uint8_t *buffer, std::int64_t byteCount)
+ReadOutcome readImage(const ImageRead &read, device::Handle handle, std::uint8_t *buffer, std::int64_t byteCount,
+                      const FinishStep &finish)
 {
     // A host that carries less than the image in one request (USB 2.0 mass storage:
     // 120 KiB) fails the data phase after the module has prepared the image: refuse
@@ -60,6 +61,7 @@ ReadOutcome readImage(const ImageRead &read, device::Handle handle, std::uint8_t
                                               read.dataTimeoutSeconds);
     if (!received && read.phaseLogPrefix) log::writeFailure(read.phaseLogPrefix, "RecvDataTransaction Fail(STATUS_FLAG)");
     if (!received && read.dataLogPrefix) log::writeFailure(read.dataLogPrefix, "RecvDataTransaction Fail");
+    if (received && finish && !finish(work.data())) return {ReadEnding::DataFailed, request};
     if (received || read.copyFailedData) std::memcpy(buffer, work.data(), length);
     return {received ? ReadEnding::Delivered : ReadEnding::DataFailed, request};
 }
@@ -69,10 +71,11 @@ ResultByte readPlain(const ImageRead &read, device::Handle handle, std::uint8_t 
     return readPlain(read, handle, buffer, currentImageBytes());
 }
 
-ResultByte readPlain(const ImageRead &read, device::Handle handle, std::uint8_t *buffer, std::int64_t bytes)
+ResultByte readPlain(const ImageRead &read, device::Handle handle, std::uint8_t *buffer, std::int64_t bytes,
+                     const FinishStep &finish)
 {
     if (!buffer || bytes == 0) return kFailure;
-    return readImage(read, handle, buffer, bytes).delivered() ? kSuccess : kFailure;
+    return readImage(read, handle, buffer, bytes, finish).delivered() ? kSuccess : kFailure;
 }
 
 }  // namespace fpm::image
