@@ -28,7 +28,7 @@ protected:
         useGeometry(m, 24, 18, bytesPerPixel);
         return m;
     }
-    std::size_t imageBytes() const { return static_cast<std::size_t>(state().imageByteCount()); }
+    std::size_t imageBytes() const { return static_cast<std::size_t>(state().geometry().bytes()); }
 };
 
 // Every read that delivers a whole image of the stored geometry, by its command code.
