@@ -43,7 +43,7 @@ const Command kPresenceNudge{.options = {.timeoutSeconds = 15, .pollWhileBusy = 
 
 const Command kIdentifyImageRequest{.logPrefix = "GetIdentifyImage", .options = {.timeoutSeconds = 3}};
 const image::ImageRead kIdentifyImage{
-    .code = kCmdGetIdentifyImage, .request = &kIdentifyImageRequest, .dataTimeoutSeconds = 3};
+    .name = "GetIdentifyImage", .code = kCmdGetIdentifyImage, .request = &kIdentifyImageRequest, .dataTimeoutSeconds = 3};
 
 // The request, an optional upload, the outcome; commandInProgress is held from the start
 // to every return, so that DoCancel never sends its command between two of them.

@@ -19,6 +19,10 @@ inline constexpr std::uint8_t kStatusFlag = 1;  // status or data phase
 inline constexpr std::int64_t kMaxImageBytes = transport::kMaxDataBytes;
 
 struct ImageRead {
+    // The export's own name, for the line that says why a read was refused before
+    // anything was sent: a host that cannot carry the image fails every read the same
+    // way, so even the reads that log nothing else say so.
+    const char *name;
     std::uint8_t code;
     // Polling, statuses and request-phase lines; null: no request phase, the data phase
     // goes out at once (for a capture the module has just reported ready).
