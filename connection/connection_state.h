@@ -163,6 +163,7 @@ struct ConnectionState {
     // baseline or it was made for another geometry.
     std::optional<std::vector<DefectPixel>> defectPixelsFor(std::int32_t width, std::int32_t height,
                                                             std::int32_t depth) const;
+    std::size_t defectPixelCount() const;
 };
 
 using log::kPathCapacity;

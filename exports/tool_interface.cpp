@@ -11,7 +11,7 @@ FPM_HANDLE connectedHandle() { return connection::connectedHandle(); }
 
 std::u16string connectedPath() { return state().devicePath.load(); }
 
-std::size_t defectPixelCount() { return state().defectPixels.size(); }
+std::size_t defectPixelCount() { return state().defectPixelCount(); }
 
 std::int64_t imageByteCount() { return state().geometry().bytes(); }
 

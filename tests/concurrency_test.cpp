@@ -136,12 +136,13 @@ TEST_F(ConcurrencyTest, TwoConnectsAtOnceAndTheRepairSwitchedDuringAVerification
     ASSERT_EQ(BeginVerifyProcedure(recordVerify), 1);
     std::atomic<int> connected{0};
     std::thread toggler([] {
-        for (int i = 0; i < 200; ++i) sew_patch_enable(static_cast<unsigned char>(i & 1));
+        for (int i = 0; i < 2000; ++i) sew_patch_enable(static_cast<unsigned char>(i & 1));
     });
-    std::thread first([&] {
-        for (int i = 0; i < 5; ++i) connected += CheckDeviceConnection() == 1;
-    });
-    for (int i = 0; i < 5; ++i) connected += CheckDeviceConnection() == 1;
+    auto connect = [&] {
+        for (int i = 0; i < 100; ++i) connected += CheckDeviceConnection() == 1;
+    };
+    std::thread first(connect);
+    connect();
     first.join();
     toggler.join();
     ASSERT_TRUE(waitForWorkers());
