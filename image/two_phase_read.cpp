@@ -39,8 +39,8 @@ ReadOutcome readImage(const ImageRead &read, device::Handle handle, std::uint8_t
     // 120 KiB) fails the data phase after the module has prepared the image: refuse
     // before anything is sent, and say why in the log.
     if (const std::uint32_t limit = device::transferLimit(handle); limit != 0 && byteCount > limit) {
-        log::writeFailure(read.name, "image of " + std::to_string(byteCount) + " bytes over the host's transfer limit of " +
-                                      std::to_string(limit) + " bytes");
+        log::writeFailure(read.name, "image of " + std::to_string(byteCount) +
+                                         " bytes over the host's transfer limit of " + std::to_string(limit) + " bytes");
         return {ReadEnding::RequestFailed, {kFailure, {transport::Ending::TransferFailed, 0}}};
     }
     WorkingBuffer work(byteCount);
