@@ -1,6 +1,7 @@
 # Cross-compiles for 32-bit Windows with the posix-thread-model MinGW-w64 compilers
 # (they provide std::mutex and std::thread; everything is linked statically so the
-# DLL and the test programs import only system DLLs). Programs run under Wine.
+# DLL and the test programs import only system DLLs). Programs run under Wine through
+# scripts/wine/run.sh, which also runs them where the kernel runs no 32-bit code.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
@@ -18,5 +19,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-find_program(WINE_EXECUTABLE wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_EXECUTABLE})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine/run.sh)

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libstb-dev libpng-dev
   g++-mingw-w64-i686 gcc-mingw-w64-i686
-  wine wine32
+  wine wine32 wine64
   doxygen
   python3 python3-pytest python3-pil mono-mcs mono-runtime
   clang lld llvm libclang-rt-14-dev
@@ -32,4 +32,10 @@ if [ ${#missing[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Where the kernel runs no 32-bit code, the 32-bit Windows test programs need an i386
+# emulator that Wine can use (scripts/wine/install-emulator.sh says more).
+if [ -z "${FPM_SKIP_WINDOWS_TESTS:-}" ]; then
+  "$(dirname "$0")/wine/install-emulator.sh"
 fi
