@@ -43,8 +43,9 @@ install(FILES ${PROJECT_BINARY_DIR}/fpmodule.pc DESTINATION ${CMAKE_INSTALL_LIBD
 if(FPM_BUILD_TOOLS)
   install(TARGETS fpmodule_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
   if(NOT WIN32)
-    install(FILES ${PROJECT_SOURCE_DIR}/packaging/man/fpmodule.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
-            COMPONENT tools)
+    # The page names the version, which comes from project() as everywhere else.
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/man/fpmodule.1.in ${PROJECT_BINARY_DIR}/fpmodule.1 @ONLY)
+    install(FILES ${PROJECT_BINARY_DIR}/fpmodule.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
   endif()
 endif()
 

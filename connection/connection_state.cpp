@@ -56,6 +56,12 @@ std::optional<std::vector<DefectPixel>> ConnectionState::defectPixelsFor(std::in
     return defectPixels;
 }
 
+std::size_t ConnectionState::defectPixelCount() const
+{
+    std::lock_guard lock(shared().defectMapMutex);
+    return defectPixels.size();
+}
+
 void ConnectionState::setGeometry(const Geometry &g)
 {
     std::lock_guard lock(shared().geometryMutex);

@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -94,6 +95,27 @@ private:
     std::atomic<VerifyCallback> verify_{nullptr};
 };
 
+// The connected interface's path. Two threads may connect at once (callers are asked to
+// serialise commands, but a second connect must not corrupt memory): the string is only
+// copied in or out under its lock.
+class DevicePath {
+public:
+    void store(std::u16string path)
+    {
+        std::lock_guard lock(mutex_);
+        path_ = std::move(path);
+    }
+    std::u16string load() const
+    {
+        std::lock_guard lock(mutex_);
+        return path_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::u16string path_;
+};
+
 struct ConnectionState {
     // Device and geometry. The handle is read by worker threads (the LED wait) while a
     // caller may close it, so it is atomic. The geometry fields are written only through
@@ -110,7 +132,8 @@ struct ConnectionState {
     std::int32_t baseWidth = 0;   // the geometry baseImage and defectPixels were made for
     std::int32_t baseHeight = 0;
     std::vector<DefectPixel> defectPixels;
-    std::uint8_t defectRepairEnabled = 1;
+    // Switched on the caller's thread while a worker's repair reads it.
+    std::atomic<std::uint8_t> defectRepairEnabled{1};
     // The 16-bit conversion's working size, (width << 16) | height, fixed by its first
     // usable call; 0 until then. Atomic: workers and callers may convert at once.
     std::atomic<std::uint32_t> conversionWorkingSize{0};
@@ -127,12 +150,9 @@ struct ConnectionState {
     std::atomic<void *> issueCardWorker{nullptr};
     ProcedureParameters procedures;
     std::atomic<std::uint8_t *> procedureImage{nullptr};  // the last image handed to the caller
-    std::int32_t ledRetryCount = 0;
 
     // The connected interface's path, at most kPathCapacity characters with its zero.
-    std::u16string devicePath;
-
-    std::int32_t imageByteCount() const { return imageWidth * imageHeight * bytesPerPixel; }
+    DevicePath devicePath;
 
     Geometry geometry() const;
     void setGeometry(const Geometry &g);
@@ -143,6 +163,7 @@ struct ConnectionState {
     // baseline or it was made for another geometry.
     std::optional<std::vector<DefectPixel>> defectPixelsFor(std::int32_t width, std::int32_t height,
                                                             std::int32_t depth) const;
+    std::size_t defectPixelCount() const;
 };
 
 using log::kPathCapacity;

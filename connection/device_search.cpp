@@ -46,7 +46,7 @@ bool findInterfaces(const Patterns &patterns, const std::function<bool(const std
         // A path that does not fit the buffer cannot be kept, and a cut one could name
         // another device: it is passed over.
         if (path.size() >= kPathCapacity || !matches(patterns, path)) return !lastAllowed;
-        state().devicePath = path;
+        state().devicePath.store(path);
         return onMatch(path) && !lastAllowed;
     });
 }

@@ -75,7 +75,10 @@ FPM_EXPORT FPM_RESULT FPM_CALL SimpleSentImageWithHandle(FPM_HANDLE, const unsig
 
 // ---- Baseline, calibration, sensing --------------------------------------------------
 
-FPM_EXPORT void FPM_CALL sew_patch_enable(unsigned char enable) { fpm::state().defectRepairEnabled = enable; }
+FPM_EXPORT void FPM_CALL sew_patch_enable(unsigned char enable)
+{
+    fpm::state().defectRepairEnabled.store(enable);
+}
 
 FPM_EXPORT FPM_RESULT FPM_CALL OutputBaseImage(unsigned char *buffer)
 {

@@ -9,11 +9,11 @@ namespace fpm::tool {
 
 FPM_HANDLE connectedHandle() { return connection::connectedHandle(); }
 
-std::u16string connectedPath() { return state().devicePath; }
+std::u16string connectedPath() { return state().devicePath.load(); }
 
-std::size_t defectPixelCount() { return state().defectPixels.size(); }
+std::size_t defectPixelCount() { return state().defectPixelCount(); }
 
-std::int64_t imageByteCount() { return state().imageByteCount(); }
+std::int64_t imageByteCount() { return state().geometry().bytes(); }
 
 std::uint32_t transferLimit() { return device::transferLimit(connection::connectedHandle()); }
 

@@ -12,11 +12,13 @@ ResultByte readCaptureImage(const image::ImageRead &read, device::Handle handle,
 ResultByte readCaptureImage(const image::ImageRead &read, device::Handle handle, std::uint8_t *buffer,
                             const Geometry &geometry)
 {
-    if (image::readPlain(read, handle, buffer, geometry.bytes()) != kSuccess) return kFailure;
-    // A repair that cannot run leaves the image as read; the capture itself succeeded,
-    // unless the module now describes another image than the one it sent.
-    if (image::repairDefectPixels(buffer, geometry) == image::kGeometryChanged) return kFailure;
-    return kSuccess;
+    // The repair runs on the library's copy: its size query can still fail the read, and
+    // the caller's buffer must then be as the caller left it. A repair that cannot run
+    // leaves the image as read; the capture itself succeeded, unless the module now
+    // describes another image than the one it sent.
+    return image::readPlain(read, handle, buffer, geometry.bytes(), [&](std::uint8_t *image) {
+        return image::repairDefectPixels(image, geometry) != image::kGeometryChanged;
+    });
 }
 
 }  // namespace fpm::finger

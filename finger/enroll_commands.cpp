@@ -44,7 +44,8 @@ const Command kCheckStatus{
     .clearsCancel = true,
 };
 
-const image::ImageRead kEnrollImage{.code = kCmdGetEnrollImage, .request = nullptr, .dataLogPrefix = "GetEnrollImage"};
+const image::ImageRead kEnrollImage{
+    .name = "GetEnrollImage", .code = kCmdGetEnrollImage, .request = nullptr, .dataLogPrefix = "GetEnrollImage"};
 
 // Firmware whose version text names this family keeps 16 captures per finger.
 constexpr std::string_view kSixteenCaptureFamily = "83KV";

@@ -42,8 +42,10 @@ const Command kPresenceNudge{.options = {.timeoutSeconds = 15, .pollWhileBusy = 
                              .unlistedReason = nullptr};
 
 const Command kIdentifyImageRequest{.logPrefix = "GetIdentifyImage", .options = {.timeoutSeconds = 3}};
-const image::ImageRead kIdentifyImage{
-    .code = kCmdGetIdentifyImage, .request = &kIdentifyImageRequest, .dataTimeoutSeconds = 3};
+const image::ImageRead kIdentifyImage{.name = "GetIdentifyImage",
+                                      .code = kCmdGetIdentifyImage,
+                                      .request = &kIdentifyImageRequest,
+                                      .dataTimeoutSeconds = 3};
 
 // The request, an optional upload, the outcome; commandInProgress is held from the start
 // to every return, so that DoCancel never sends its command between two of them.

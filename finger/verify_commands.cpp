@@ -40,7 +40,7 @@ const Command kOutcomeWait{.options = {.timeoutSeconds = 10,
                            .statuses = kOutcomeStatuses,
                            .canceledResult = kCanceled};
 
-const image::ImageRead kVerifyImage{.code = kCmdGetVerifyImage, .request = nullptr};
+const image::ImageRead kVerifyImage{.name = "GetVerifyImage", .code = kCmdGetVerifyImage, .request = nullptr};
 
 // The presence query is one send; what the module answers is read by the caller.
 const Command kPresence{.options = {.timeoutSeconds = 15, .pollWhileBusy = false},

@@ -145,7 +145,7 @@ std::int32_t buildDefectPixelMap()
 std::int32_t repairDefectPixels(std::uint8_t *image, const Geometry &inUse)
 {
     ConnectionState &s = state();
-    if (!s.defectRepairEnabled) return 0;
+    if (!s.defectRepairEnabled.load()) return 0;
     // The library's own query: its answer is compared, never stored.
     transport::SizeAnswer answer;
     if (transport::askSize(connection::connectedHandle(), answer) != kSuccess) return kQueryFailed;

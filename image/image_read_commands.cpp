@@ -20,11 +20,13 @@ const Command kLoggedRequest{.logPrefix = "GetRawImage", .options = {.timeoutSec
 const Command kSilentRequest{.logPrefix = nullptr, .options = {.timeoutSeconds = 10}};
 const Command kCalibrationRequest{.logPrefix = nullptr, .options = {.timeoutSeconds = 3}};
 
-const ImageRead kBufferImage{.code = kCmdGetBufferImage,
+const ImageRead kBufferImage{.name = "GetBufferImage",
+                             .code = kCmdGetBufferImage,
                              .request = &kSilentRequest,
                              .phaseLogPrefix = "GetBufferImage",
                              .zeroBeforeData = false};
-const ImageRead kSimpleImage{.code = kCmdGetBufferImage,
+const ImageRead kSimpleImage{.name = "SimpleGetImage",
+                             .code = kCmdGetBufferImage,
                              .request = &kSilentRequest,
                              .phaseLogPrefix = "GetBufferImage",
                              .zeroBeforeData = false,
@@ -44,7 +46,8 @@ const Command kFingerprintRequest{.logPrefix = nullptr,
                                   .options = {.timeoutSeconds = 10, .pollWhileBusy = false},
                                   .statuses = kFingerprintStatuses,
                                   .unlistedResult = kFingerprintRefused};
-const ImageRead kFingerprint{.code = kCmdGetFingerprint,
+const ImageRead kFingerprint{.name = "SimpleGetFingerprint",
+                             .code = kCmdGetFingerprint,
                              .request = &kFingerprintRequest,
                              .phaseLogPrefix = "SimpleGetFingerprint",
                              .zeroBeforeData = false,
@@ -72,14 +75,15 @@ const Command kCheckStatus{.logPrefix = "CheckImage(STATUS_FLAG)",
 
 }  // namespace
 
-const ImageRead kRawImage{.code = kCmdGetRawImage, .request = &kLoggedRequest};
-const ImageRead kCurrentImage{.code = kCmdGetCurrentImage, .request = &kSilentRequest};
-const ImageRead kFlashImage{.code = kCmdDumpFlashImage, .request = &kSilentRequest};
-const ImageRead kBaseImage{.code = kCmdOutputBaseImage, .request = &kSilentRequest};
+const ImageRead kRawImage{.name = "GetRawImage", .code = kCmdGetRawImage, .request = &kLoggedRequest};
+const ImageRead kCurrentImage{.name = "GetCurrentImage", .code = kCmdGetCurrentImage, .request = &kSilentRequest};
+const ImageRead kFlashImage{.name = "DumpFlashImage", .code = kCmdDumpFlashImage, .request = &kSilentRequest};
+const ImageRead kBaseImage{.name = "OutputBaseImage", .code = kCmdOutputBaseImage, .request = &kSilentRequest};
 
 ResultByte outputCalibrationImage(device::Handle handle, std::uint8_t *buffer, std::uint8_t index)
 {
-    const ImageRead read{.code = kCmdOutputCalibrationImage,
+    const ImageRead read{.name = "OutputCalibrationImage",
+                         .code = kCmdOutputCalibrationImage,
                          .request = &kCalibrationRequest,
                          .parameter = index,
                          .dataTimeoutSeconds = 3};

@@ -32,15 +32,15 @@ private:
 
 std::int64_t currentImageBytes() { return state().geometry().bytes(); }
 
-ReadOutcome readImage(const ImageRead &read, device::Handle handle, std::uint8_t *buffer, std::int64_t byteCount)
+ReadOutcome readImage(const ImageRead &read, device::Handle handle, std::uint8_t *buffer, std::int64_t byteCount,
+                      const FinishStep &finish)
 {
     // A host that carries less than the image in one request (USB 2.0 mass storage:
     // 120 KiB) fails the data phase after the module has prepared the image: refuse
     // before anything is sent, and say why in the log.
     if (const std::uint32_t limit = device::transferLimit(handle); limit != 0 && byteCount > limit) {
-        const char *prefix = read.phaseLogPrefix ? read.phaseLogPrefix : read.dataLogPrefix ? read.dataLogPrefix : "ImageRead";
-        log::writeFailure(prefix, "image of " + std::to_string(byteCount) + " bytes over the host's transfer limit of " +
-                                      std::to_string(limit) + " bytes");
+        log::writeFailure(read.name, "image of " + std::to_string(byteCount) +
+                                         " bytes over the host's transfer limit of " + std::to_string(limit) + " bytes");
         return {ReadEnding::RequestFailed, {kFailure, {transport::Ending::TransferFailed, 0}}};
     }
     WorkingBuffer work(byteCount);
@@ -60,6 +60,7 @@ ReadOutcome readImage(const ImageRead &read, device::Handle handle, std::uint8_t
                                               read.dataTimeoutSeconds);
     if (!received && read.phaseLogPrefix) log::writeFailure(read.phaseLogPrefix, "RecvDataTransaction Fail(STATUS_FLAG)");
     if (!received && read.dataLogPrefix) log::writeFailure(read.dataLogPrefix, "RecvDataTransaction Fail");
+    if (received && finish && !finish(work.data())) return {ReadEnding::DataFailed, request};
     if (received || read.copyFailedData) std::memcpy(buffer, work.data(), length);
     return {received ? ReadEnding::Delivered : ReadEnding::DataFailed, request};
 }
@@ -69,10 +70,11 @@ ResultByte readPlain(const ImageRead &read, device::Handle handle, std::uint8_t 
     return readPlain(read, handle, buffer, currentImageBytes());
 }
 
-ResultByte readPlain(const ImageRead &read, device::Handle handle, std::uint8_t *buffer, std::int64_t bytes)
+ResultByte readPlain(const ImageRead &read, device::Handle handle, std::uint8_t *buffer, std::int64_t bytes,
+                     const FinishStep &finish)
 {
     if (!buffer || bytes == 0) return kFailure;
-    return readImage(read, handle, buffer, bytes).delivered() ? kSuccess : kFailure;
+    return readImage(read, handle, buffer, bytes, finish).delivered() ? kSuccess : kFailure;
 }
 
 }  // namespace fpm::image

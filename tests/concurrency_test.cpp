@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "exports/tool_interface.h"
 #include "support/export_calls.h"
 #include "support/log_files.h"
 #include "support/procedure_fixture.h"
@@ -125,6 +126,30 @@ TEST_F(ConcurrencyTest, ReconnectsBesideAVerificationThatRepairsItsCaptures)
     ASSERT_EQ(BeginVerifyProcedure(recordVerify), 1);
     for (int i = 0; i < 5; ++i) CheckDeviceConnection();
     ASSERT_TRUE(waitForWorkers());
+}
+
+// Two callers connecting at once store the found path at the same time, while a third
+// switches the repair that the verification worker runs on each capture.
+TEST_F(ConcurrencyTest, TwoConnectsAtOnceAndTheRepairSwitchedDuringAVerification)
+{
+    module();
+    ASSERT_EQ(BeginVerifyProcedure(recordVerify), 1);
+    std::atomic<int> connected{0};
+    std::thread toggler([] {
+        for (int i = 0; i < 2000; ++i) sew_patch_enable(static_cast<unsigned char>(i & 1));
+    });
+    auto connect = [&] {
+        for (int i = 0; i < 100; ++i) connected += CheckDeviceConnection() == 1;
+    };
+    std::thread first(connect);
+    connect();
+    first.join();
+    toggler.join();
+    ASSERT_TRUE(waitForWorkers());
+    sew_patch_enable(1);
+    // One module: a connect may only fail while the other holds it half-open.
+    EXPECT_GT(connected.load(), 0);
+    EXPECT_EQ(tool::connectedPath(), sim::kModulePath);
 }
 
 TEST_F(ConcurrencyTest, AnEnrolmentBesideAVerification)

@@ -69,7 +69,7 @@ TEST_F(ConnectionTest, EachFamilyMemberOpensTheOneModuleAmongDecoys)
         EXPECT_NE(connected(), nullptr);
         EXPECT_NE(connected(), device::invalidHandle());
         EXPECT_EQ(host().openHandleCount(), 1u);
-        EXPECT_EQ(state().devicePath, sim::kModulePath);
+        EXPECT_EQ(state().devicePath.load(), sim::kModulePath);
         EXPECT_TRUE(handleIsOpen(connected()));
         EXPECT_EQ(host().requests().back().path, sim::kModulePath);
     }
@@ -173,7 +173,7 @@ TEST_F(ConnectionTest, TwoModulesCloseAHeldModuleButDeviceConnectionTakesTheFirs
 
     EXPECT_EQ(DeviceConnection(wide(u"wexa"), wide(u"finger_module")), 1);
     EXPECT_EQ(host().openHandleCount(), 1u);
-    EXPECT_EQ(state().devicePath, sim::kModulePath);
+    EXPECT_EQ(state().devicePath.load(), sim::kModulePath);
     EXPECT_TRUE(handleIsOpen(connected()));
     EXPECT_EQ(host().requests().back().path, sim::kModulePath);
 }
@@ -295,7 +295,7 @@ TEST_F(ConnectionTest, PatternsMatchAnywhereAndCaseSensitively)
     host().addModule(upper);
     host().addModule(longer);
     EXPECT_EQ(DeviceConnection(wide(u"ab"), wide(u"finger_module")), 1);
-    EXPECT_EQ(state().devicePath, longer);
+    EXPECT_EQ(state().devicePath.load(), longer);
     EXPECT_EQ(DeviceConnection(wide(u"ABC"), wide(u"FINGER_MODULE")), 2);
 }
 
@@ -329,7 +329,7 @@ TEST_F(ConnectionTest, PathsTooLongForTheBufferAreNeverSelected)
     EXPECT_EQ(connected(), nullptr);
     host().addModule();
     EXPECT_EQ(CheckDeviceConnection(), 1);  // the one that fits
-    EXPECT_EQ(state().devicePath, sim::kModulePath);
+    EXPECT_EQ(state().devicePath.load(), sim::kModulePath);
 }
 
 class ExtractDevicePathTest : public ConnectionTest {

@@ -197,7 +197,7 @@ protected:
         useGeometry(m, 24, 18, bytesPerPixel);
         return m;
     }
-    std::size_t imageBytes() const { return static_cast<std::size_t>(state().imageByteCount()); }
+    std::size_t imageBytes() const { return static_cast<std::size_t>(state().geometry().bytes()); }
 };
 
 TEST_F(EnrollImageTest, TheImageComesInOneDataPhaseAndIsRepaired)

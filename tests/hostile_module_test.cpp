@@ -22,6 +22,7 @@ using sim::ScriptedReply;
 constexpr std::uint8_t kQuerySize = 0x34;
 constexpr std::uint8_t kEnrollImage = 0x12;
 constexpr std::uint8_t kVerifyImage = 0x22;
+constexpr std::uint8_t kIdentifyImage = 0x24;
 constexpr std::uint8_t kRawImage = 0x4F;
 
 ScriptedReply sizeAnswer(std::uint8_t width, std::uint8_t height, std::uint8_t bytesPerPixel)
@@ -85,28 +86,47 @@ TEST_F(HostileModuleTest, AnEnrolmentReadsEveryCaptureWithTheGeometryItStartedWi
     EXPECT_EQ(callbacks().back().imageAddress, nullptr);
 }
 
-// The same at the exports: the caller sized its buffer from its last size query.
-TEST_F(HostileModuleTest, ARepairQueryWithAnotherAnswerFailsTheReadAndChangesNothing)
+// The same at the exports: the caller sized its buffer from its last size query. The
+// data phase has delivered when the repair's query finds the change; a caller that acts
+// on a failed read's buffer must still find its own bytes there.
+struct CaptureRead {
+    const char *name;
+    std::uint8_t code;
+    bool requestPhase;
+    FPM_RESULT (*read)(unsigned char *);
+};
+const CaptureRead kCaptureReads[] = {
+    {"GetEnrollImage", kEnrollImage, false, GetEnrollImage},
+    {"GetVerifyImage", kVerifyImage, false, GetVerifyImage},
+    {"GetIdentifyImage", kIdentifyImage, true, GetIdentifyImage},
+};
+
+TEST_F(HostileModuleTest, ARepairQueryWithAnotherAnswerFailsTheReadAndLeavesTheBufferAsItWas)
 {
-    sim::VirtualModule &module = connectModule();
-    useGeometry(module, 10, 10, 1);
-    module.width = 20;
-    module.height = 20;
-    module.script(kEnrollImage, ScriptedReply::ok());
-    module.script(kEnrollImage, ScriptedReply::bytes(pattern(100, 1)));
+    for (const CaptureRead &capture : kCaptureReads) {
+        SCOPED_TRACE(capture.name);
+        host().reset();
+        sim::VirtualModule &module = connectModule();
+        useGeometry(module, 10, 10, 1);
+        module.width = 20;
+        module.height = 20;
+        if (capture.requestPhase) module.script(capture.code, ScriptedReply::ok());
+        module.script(capture.code, ScriptedReply::bytes(pattern(100, 1)));
 
-    GuardedBuffer buffer(100);
-    EXPECT_EQ(GetEnrollImage(buffer.data()), 2);
-    EXPECT_TRUE(buffer.guardIntact());
+        GuardedBuffer buffer(100);
+        EXPECT_EQ(capture.read(buffer.data()), 2);
+        EXPECT_EQ(dataPhaseLengths(capture.code), (std::vector<std::uint32_t>{100}));
+        EXPECT_TRUE(buffer.untouched());
 
-    // The next read still uses the caller's geometry.
-    module.script(kRawImage, ScriptedReply::ok());
-    module.script(kRawImage, ScriptedReply::bytes(pattern(400, 2)));
-    GuardedBuffer raw(100);
-    EXPECT_EQ(GetRawImage(raw.data()), 1);
-    EXPECT_TRUE(raw.guardIntact());
-    EXPECT_EQ(dataPhaseLengths(kRawImage), (std::vector<std::uint32_t>{100}));
-    EXPECT_EQ(raw.content(), pattern(100, 2));
+        // The next read still uses the caller's geometry.
+        module.script(kRawImage, ScriptedReply::ok());
+        module.script(kRawImage, ScriptedReply::bytes(pattern(400, 2)));
+        GuardedBuffer raw(100);
+        EXPECT_EQ(GetRawImage(raw.data()), 1);
+        EXPECT_TRUE(raw.guardIntact());
+        EXPECT_EQ(dataPhaseLengths(kRawImage), (std::vector<std::uint32_t>{100}));
+        EXPECT_EQ(raw.content(), pattern(100, 2));
+    }
 }
 
 // A 16-bit geometry set by QuerySize_16 survives a repair whose size answer carries

@@ -28,7 +28,7 @@ protected:
         useGeometry(m, 24, 18, bytesPerPixel);
         return m;
     }
-    std::size_t imageBytes() const { return static_cast<std::size_t>(state().imageByteCount()); }
+    std::size_t imageBytes() const { return static_cast<std::size_t>(state().geometry().bytes()); }
 };
 
 // Every read that delivers a whole image of the stored geometry, by its command code.
@@ -79,6 +79,28 @@ TEST_P(EveryRead, MovesTheWholeImageInOneDataPhase)
 
     EXPECT_EQ(buffer.content(), sim::modelImage(m, read.code, read.byte3));
     EXPECT_TRUE(buffer.guardIntact());
+}
+
+// A host that cannot carry the image in one request: nothing is asked of the module, and
+// the line names the export (a twin by its plain name), whether or not it logs otherwise.
+TEST_P(EveryRead, AnImageOverTheHostsLimitIsRefusedUnderTheExportsName)
+{
+    const auto &[read, bytesPerPixel] = GetParam();
+    freshLog();
+    module(static_cast<std::uint8_t>(bytesPerPixel));
+    const auto limit = static_cast<std::uint32_t>(imageBytes() - 1);
+    host().setTransferLimit(limit);
+    GuardedBuffer buffer(imageBytes());
+    EXPECT_NE(read.call(buffer.data()), read.delivered);
+    host().setTransferLimit(0);
+
+    EXPECT_TRUE(host().requests().empty());
+    EXPECT_TRUE(buffer.untouched());
+    std::string name = read.name;
+    name = name.substr(0, name.find("WithHandle"));
+    EXPECT_EQ(logMessages(), (std::vector<std::string>{name + " : image of " + std::to_string(imageBytes()) +
+                                                       " bytes over the host's transfer limit of " +
+                                                       std::to_string(limit) + " bytes"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Reads, EveryRead, ::testing::Combine(::testing::ValuesIn(kReads), ::testing::Values(1, 2)),

@@ -9,10 +9,6 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
 {
     // reserved is null for FreeLibrary and non-null at process exit, where the system
     // takes the memory back itself and other threads may already be gone.
-    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        fpm::ConnectionState &s = fpm::state();
-        std::vector<fpm::DefectPixel>().swap(s.defectPixels);
-        std::vector<std::uint8_t>().swap(s.baseImage);
-    }
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) fpm::state().setDefectMap({}, 0, 0, {});
     return TRUE;
 }

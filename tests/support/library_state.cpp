@@ -14,7 +14,8 @@ void resetLibraryState()
     s.baseWidth = 0;
     s.baseHeight = 0;
     s.defectPixels.clear();
-    s.defectRepairEnabled = 1;
+    s.defectRepairEnabled.store(1);
+    s.devicePath.store({});
     s.cancelRequested.store(0);
     s.commandInProgress.store(0);
     s.procedures.storeVerify(nullptr);

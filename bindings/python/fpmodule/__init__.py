@@ -19,6 +19,9 @@ from dataclasses import dataclass
 
 from ._native import (ARCHITECTURE, EnrollmentCallback, ResultCallback, VerifyCallback,
                       describe, library_path, load)
+from ._version import version as _version
+
+__version__ = _version()
 
 __all__ = [
     "Module", "Image", "Procedure", "load", "library_path", "describe", "ARCHITECTURE",

@@ -1,4 +1,5 @@
 import ctypes
+import re
 import subprocess
 import sys
 import os
@@ -197,3 +198,14 @@ def test_a_process_may_end_while_a_worker_finishes(configure, library):
     for _ in range(3):
         done = subprocess.run([sys.executable, "-c", script], env=env, capture_output=True, text=True, timeout=60)
         assert (done.returncode, done.stdout.strip()) == (0, "1"), done.stderr
+
+
+def test_the_package_and_its_metadata_carry_the_librarys_version():
+    here = os.path.dirname(os.path.abspath(__file__))
+    with open(os.path.join(here, "..", "..", "..", "include", "fpmodule.h")) as header:
+        parts = dict(re.findall(r"#define FPM_VERSION_(MAJOR|MINOR|PATCH) (\d+)", header.read()))
+    library_version = "{MAJOR}.{MINOR}.{PATCH}".format(**parts)
+    assert fpmodule.__version__ == library_version
+    setup = subprocess.run([sys.executable, "setup.py", "--version"], cwd=os.path.join(here, ".."),
+                           capture_output=True, text=True, check=True)
+    assert setup.stdout.split()[-1] == library_version
