@@ -186,6 +186,8 @@ bool close(Handle handle) { return sim::VirtualHost::instance().closeHandle(hand
 
 std::uint32_t transferLimit(Handle) { return sim::VirtualHost::instance().transferLimit(); }
 
+const char *backendName() { return "virtual library"; }
+
 bool passThrough(Handle handle, transport::PassThroughRequest &request)
 {
     std::lock_guard lock(dropIn().mutex);

@@ -1,5 +1,6 @@
 #include "worker/procedure_worker.h"
 
+#include "log/trace.h"
 #include "platform/system.h"
 
 namespace fpm::procedure {
@@ -22,6 +23,7 @@ Run *Run::claim(std::atomic<void *> &guard)
 bool Run::launch(Body body)
 {
     body_ = body;
+    startedBy_ = log::trace::currentExport();
     g_active.fetch_add(1);
     void *thread = sys::startWorker(&Run::entry, this);
     if (!thread) {
@@ -62,6 +64,8 @@ void Run::clearGuardAfterFinalEvent(std::atomic<void *> &guard)
 void Run::entry(void *argument)
 {
     Run *run = static_cast<Run *>(argument);
+    // The worker's transfers are traced under the export that started it.
+    log::trace::setThreadExport(run->startedBy_);
     run->body_(*run);
     run->release();
     run->drop();

@@ -50,6 +50,7 @@ private:
     std::atomic<void *> thread_{nullptr};
     std::atomic<int> holders_{2};
     bool released_ = false;  // worker thread only
+    const char *startedBy_ = nullptr;  // the export, for the traffic trace; set before the thread starts
 };
 
 // Workers started and not yet ended, released or not (tests wait for zero).
