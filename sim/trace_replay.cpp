@@ -1,0 +1,66 @@
+#include "sim/trace_replay.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace fpm::sim::trace {
+
+namespace {
+
+std::string hex(const std::uint8_t *bytes, std::size_t count)
+{
+    std::string out;
+    char pair[3];
+    for (std::size_t i = 0; i < count; ++i) {
+        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
+        out += pair;
+    }
+    return out;
+}
+
+std::string describe(const std::uint8_t *cdb, bool dataIn, std::uint32_t length)
+{
+    return hex(cdb, 16) + (dataIn ? " in " : " out ") + std::to_string(length);
+}
+
+}  // namespace
+
+Replay::Outcome Replay::stop(std::string why)
+{
+    stopped_ = true;
+    return {false, std::move(why)};
+}
+
+Replay::Outcome Replay::carry(transport::PassThroughRequest &request)
+{
+    if (stopped_) return {false, {}};
+    auto &sptd = request.sptd;
+    const bool dataIn = sptd.DataIn == transport::kDataIn;
+    const std::uint32_t length = sptd.DataTransferLength;
+    const auto *buffer = static_cast<std::uint8_t *>(sptd.DataBuffer);
+    const std::string incoming = describe(sptd.Cdb, dataIn, length);
+    if (next_ == trace_.records.size()) return stop("past the trace's end: " + incoming);
+
+    const Record &r = trace_.records[next_];
+    const std::string where = "line " + std::to_string(r.line) + ": ";
+    if (std::memcmp(r.cdb.data(), sptd.Cdb, 16) != 0 || r.dataIn != dataIn || r.asked != length) {
+        return stop(where + "recorded " + describe(r.cdb.data(), r.dataIn, r.asked) + ", got " + incoming);
+    }
+    // What the caller sends must be what was sent then, as far as the trace kept it.
+    if (!dataIn && length && (!buffer || std::memcmp(r.data.data(), buffer, r.data.size()) != 0)) {
+        return stop(where + "the data sent differ from the recorded ones");
+    }
+    if (dataIn && r.ok && r.dataCut) return stop(where + "the recorded data phase was cut short, it cannot be replayed");
+    ++next_;
+    sptd.ScsiStatus = r.scsiStatus;
+    std::memcpy(request.sense, r.sense.data(), std::min(r.sense.size(), sizeof request.sense));
+    if (!r.ok) return {false, {}};
+    if (dataIn) {
+        if (buffer && !r.data.empty()) std::memcpy(sptd.DataBuffer, r.data.data(), r.data.size());
+        sptd.DataTransferLength = r.carried;
+    }
+    return {true, {}};
+}
+
+}  // namespace fpm::sim::trace
