@@ -48,6 +48,7 @@ int runTool(int argc, const char *const *argv)
     addRegisterCommand(app);
     addVendorCommand(app);
     addLogCommand(app);
+    addTraceCommand(app);
 
     if (argc <= 1) {
         std::cout << app.help();
