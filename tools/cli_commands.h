@@ -48,5 +48,6 @@ void addJourneyCommands(CLI::App &app);
 void addDemoCommand(CLI::App &app);
 void addLogCommand(CLI::App &app);
 void addTraceCommand(CLI::App &app);
+void addDoctorCommand(CLI::App &app);
 
 }  // namespace fpm::cli

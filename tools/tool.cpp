@@ -49,6 +49,7 @@ int runTool(int argc, const char *const *argv)
     addVendorCommand(app);
     addLogCommand(app);
     addTraceCommand(app);
+    addDoctorCommand(app);
 
     if (argc <= 1) {
         std::cout << app.help();

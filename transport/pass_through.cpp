@@ -77,7 +77,7 @@ bool transfer(device::Handle handle, const std::uint8_t *block16, Direction dire
     const bool dataIn = direction == Direction::FromModule;
     // The host writes back the length it carried; a failed transfer carried nothing the
     // library uses.
-    const std::uint32_t carried = ok ? std::min(request.sptd.DataTransferLength, length) : 0;
+    const std::uint32_t carried = ok ? std::min<std::uint32_t>(request.sptd.DataTransferLength, length) : 0;
     log::trace::record({block16, dataIn, length, carried, static_cast<const std::uint8_t *>(buffer), ok,
                         request.sptd.ScsiStatus, request.sense, senseLength(request), osError, startUs,
                         endUs - startUs});
