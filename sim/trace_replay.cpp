@@ -48,13 +48,13 @@ Replay::Outcome Replay::carry(transport::PassThroughRequest &request)
         return stop(where + "recorded " + describe(r.cdb.data(), r.dataIn, r.asked) + ", got " + incoming);
     }
     // What the caller sends must be what was sent then, as far as the trace kept it.
-    if (!dataIn && length && (!buffer || std::memcmp(r.data.data(), buffer, r.data.size()) != 0)) {
+    if (!dataIn && !r.data.empty() && (!buffer || std::memcmp(r.data.data(), buffer, r.data.size()) != 0)) {
         return stop(where + "the data sent differ from the recorded ones");
     }
     if (dataIn && r.ok && r.dataCut) return stop(where + "the recorded data phase was cut short, it cannot be replayed");
     ++next_;
     sptd.ScsiStatus = r.scsiStatus;
-    std::memcpy(request.sense, r.sense.data(), std::min(r.sense.size(), sizeof request.sense));
+    if (!r.sense.empty()) std::memcpy(request.sense, r.sense.data(), std::min(r.sense.size(), sizeof request.sense));
     if (!r.ok) return {false, {}};
     if (dataIn) {
         if (buffer && !r.data.empty()) std::memcpy(sptd.DataBuffer, r.data.data(), r.data.size());

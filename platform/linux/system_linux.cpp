@@ -7,9 +7,9 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
