@@ -288,7 +288,21 @@ protected:
 TEST_F(TraceRoundTrip, Connection) { roundTrip("", connection); }
 TEST_F(TraceRoundTrip, Control) { roundTrip("", control); }
 TEST_F(TraceRoundTrip, EnrolmentAndVerification) { roundTrip("enrolled = 1:8\nfinger = 3\n", enrolment); }
-TEST_F(TraceRoundTrip, BackgroundProcedures) { roundTrip("busy_ticks = 1\nfinger = 4\n", procedures); }
+TEST_F(TraceRoundTrip, BackgroundProcedures)
+{
+    roundTrip("busy_ticks = 1\nfinger = 4\n", procedures);
+    // The worker's transfers carry the export that started it.
+    std::ifstream in(trace);
+    int requests = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("\"cdb\":\"e010") == std::string::npos) continue;
+        ++requests;
+        EXPECT_NE(line.find("\"export\":\"SmartCard_Enrollment\""), std::string::npos) << line;
+        EXPECT_EQ(line.find("\"thread\":1,"), std::string::npos) << line;
+    }
+    EXPECT_EQ(requests, 2);
+}
+
 TEST_F(TraceRoundTrip, Images) { roundTrip("bytes_per_pixel = 2\nwidth = 64\nheight = 48\n", images); }
 TEST_F(TraceRoundTrip, Factory) { roundTrip("", factory); }
 TEST_F(TraceRoundTrip, Vendor) { roundTrip("vendor_code = 0x0102\n", vendor); }
