@@ -1,6 +1,6 @@
 // The trace reader on any text, and the replay of whatever it accepts: a trace that is
-// read must replay its own transfers with their recorded answers and write no byte of a
-// data phase beyond what the record carried.
+// read must replay its own transfers, each under its export, with their recorded answers
+// and write no byte of a data phase beyond what the record carried.
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         request.sptd.DataIn = r.dataIn ? transport::kDataIn : transport::kDataOut;
         request.sptd.DataTransferLength = r.asked;
         request.sptd.DataBuffer = buffer.data();
-        const auto outcome = replay.carry(request);
+        const auto outcome = replay.carry(request, r.exportName);
         if (replay.stopped()) break;  // a cut data phase, or the data sent not all recorded
         if (outcome.ok != r.ok) std::abort();
         if (buffer[r.asked] != kUntouched) std::abort();
@@ -36,6 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     // One past the end always stops it.
     transport::PassThroughRequest extra{};
-    if (!replay.stopped() && (replay.carry(extra).ok || !replay.stopped())) std::abort();
+    if (!replay.stopped() && (replay.carry(extra, "").ok || !replay.stopped())) std::abort();
     return 0;
 }

@@ -88,11 +88,6 @@ std::string headerLine(long long dataLimit)
     return text;
 }
 
-void report(const char *what)
-{
-    writeFailure(kTraceVariable, what);
-}
-
 // Under the writer's lock.
 void closeFile(Writer &w)
 {
@@ -103,7 +98,7 @@ void closeFile(Writer &w)
 // Under the writer's lock.
 void open(Writer &w, const std::optional<std::u16string> &path, long long dataLimit)
 {
-    if (path == w.path && (w.file || !path)) return;
+    if (path && path == w.path && w.file) return;  // the same file stays open
     closeFile(w);
     w.path = path;
     w.dataLimit = dataLimit;
@@ -115,7 +110,7 @@ void open(Writer &w, const std::optional<std::u16string> &path, long long dataLi
     if (w.file && !sys::appendToOpen(w.file, headerLine(dataLimit))) closeFile(w);
     if (!w.file) {
         detail::state().store(kOff, std::memory_order_relaxed);
-        report("the trace file cannot be opened, no trace");
+        writeFailure(kTraceVariable, "the trace file cannot be opened, no trace");
         return;
     }
     w.openedUs = clockUs();
@@ -225,7 +220,7 @@ void record(const Transfer &t)
         // A full disk or a vanished drive ends the trace, never the station's work.
         closeFile(w);
         detail::state().store(kOff, std::memory_order_relaxed);
-        report("the trace file could not be written, trace stopped");
+        writeFailure(kTraceVariable, "the trace file could not be written, trace stopped");
     }
 }
 

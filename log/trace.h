@@ -69,12 +69,13 @@ const char *currentExport();
 void setThreadExport(const char *name);
 
 // Names the calling thread's export for its lifetime; an export called by another keeps
-// the outer name, the one the caller asked for.
+// the outer name, the one the caller asked for. Named whether the trace is on or not: the
+// export's own connect may turn it on, and a worker it starts takes the name along.
 class ExportScope {
 public:
     explicit ExportScope(const char *name)
     {
-        if (detail::state().load(std::memory_order_relaxed) == 1 || currentExport()) return;
+        if (currentExport()) return;
         setThreadExport(name);
         set_ = true;
     }

@@ -32,7 +32,7 @@ Replay::Outcome Replay::stop(std::string why)
     return {false, std::move(why)};
 }
 
-Replay::Outcome Replay::carry(transport::PassThroughRequest &request)
+Replay::Outcome Replay::carry(transport::PassThroughRequest &request, const std::string &exportName)
 {
     if (stopped_) return {false, {}};
     auto &sptd = request.sptd;
@@ -40,19 +40,22 @@ Replay::Outcome Replay::carry(transport::PassThroughRequest &request)
     const std::uint32_t length = sptd.DataTransferLength;
     const auto *buffer = static_cast<std::uint8_t *>(sptd.DataBuffer);
     const std::string incoming = describe(sptd.Cdb, dataIn, length);
-    if (next_ == trace_.records.size()) return stop("past the trace's end: " + incoming);
+    std::size_t &next = next_[exportName];
+    while (next < trace_.records.size() && trace_.records[next].exportName != exportName) ++next;
+    const std::string caller = exportName.empty() ? "outside any export" : exportName;
+    if (next == trace_.records.size()) return stop("no more recorded transfers of " + caller + ": " + incoming);
 
-    const Record &r = trace_.records[next_];
+    const Record &r = trace_.records[next];
     const std::string where = "line " + std::to_string(r.line) + ": ";
     if (std::memcmp(r.cdb.data(), sptd.Cdb, 16) != 0 || r.dataIn != dataIn || r.asked != length) {
-        return stop(where + "recorded " + describe(r.cdb.data(), r.dataIn, r.asked) + ", got " + incoming);
+        return stop(where + caller + ": recorded " + describe(r.cdb.data(), r.dataIn, r.asked) + ", got " + incoming);
     }
     // What the caller sends must be what was sent then, as far as the trace kept it.
     if (!dataIn && !r.data.empty() && (!buffer || std::memcmp(r.data.data(), buffer, r.data.size()) != 0)) {
         return stop(where + "the data sent differ from the recorded ones");
     }
     if (dataIn && r.ok && r.dataCut) return stop(where + "the recorded data phase was cut short, it cannot be replayed");
-    ++next_;
+    ++next;
     sptd.ScsiStatus = r.scsiStatus;
     if (!r.sense.empty()) std::memcpy(request.sense, r.sense.data(), std::min(r.sense.size(), sizeof request.sense));
     if (!r.ok) return {false, {}};

@@ -1,10 +1,13 @@
 // The virtual module answering from a recorded trace: each incoming transfer must be the
-// next recorded one (same command block, direction, length and sent bytes) and gets its
-// recorded answer. The first transfer that differs, or one past the end, stops the
-// replay: it and every later transfer fail, and nothing is ever made up.
+// next recorded one of the same export (same command block, direction, length and sent
+// bytes) and gets its recorded answer. Each export keeps its own order, so that a worker
+// and the caller's thread may interleave otherwise than when the trace was taken. The
+// first transfer that differs, or one past the export's last record, stops the replay:
+// it and every later transfer fail, and nothing is ever made up.
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 
 #include "platform/pass_through_request.h"
@@ -20,15 +23,15 @@ public:
         bool ok;
         std::string stopped;  // set on the transfer that stopped the replay: why
     };
-    // Carries one transfer: the recorded result, data phase, SCSI status and sense.
-    Outcome carry(transport::PassThroughRequest &request);
+    // Carries one transfer made under `exportName` (empty: outside any export): the
+    // recorded result, data phase, SCSI status and sense.
+    Outcome carry(transport::PassThroughRequest &request, const std::string &exportName);
 
     bool stopped() const { return stopped_; }
-    std::size_t replayed() const { return next_; }
 
 private:
     Trace trace_;
-    std::size_t next_ = 0;
+    std::map<std::string, std::size_t> next_;  // per export: where its next record is looked for
     bool stopped_ = false;
 
     Outcome stop(std::string why);

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "log/diagnostic_log.h"
+#include "log/trace.h"
 #include "platform/device_io.h"
 #include "sim/finger_model.h"
 #include "sim/trace_replay.h"
@@ -101,7 +102,8 @@ public:
 
     bool replayTransfer(transport::PassThroughRequest &request)
     {
-        auto outcome = replay_->carry(request);
+        const char *caller = log::trace::currentExport();
+        auto outcome = replay_->carry(request, caller ? caller : "");
         if (!outcome.stopped.empty()) {
             std::string message = "replay stopped: " + replayName_ + ": " + outcome.stopped;
             std::fprintf(stderr, "fpmodule-virtual: %s\n", message.c_str());

@@ -1,5 +1,6 @@
 #include "worker/procedure_worker.h"
 
+#include "connection/module_handle.h"
 #include "log/trace.h"
 #include "platform/system.h"
 
@@ -24,6 +25,7 @@ bool Run::launch(Body body)
 {
     body_ = body;
     startedBy_ = log::trace::currentExport();
+    connection_ = connection::handleReplacements();
     g_active.fetch_add(1);
     void *thread = sys::startWorker(&Run::entry, this);
     if (!thread) {

@@ -67,10 +67,11 @@ struct Events {
     bool finished = false;
     int width = 0, height = 0;
 
-    void add(const std::string &line, bool final)
+    // The image is read under the lock: its size is stored once the start call returned.
+    void add(const std::string &line, const unsigned char *image, bool final)
     {
         std::lock_guard lock(mutex);
-        lines.push_back(line);
+        lines.push_back(line + " " + digest(image, static_cast<std::size_t>(width) * height));
         finished = finished || final;
         changed.notify_all();
     }
@@ -90,30 +91,22 @@ struct Events {
 };
 Events events;
 
-// The final event closes the module from the callback, so that the procedure's
-// closing LED step finds no module and sends nothing: the traffic is the same each run.
 void FPM_CALL onEnroll(unsigned char *event, unsigned char *image)
 {
     const bool final = *event == EVENT_ENROLL_COMPLETE || *event == EVENT_CANCELED || *event == 2;
-    if (final) DeviceDisConnection();
-    events.add("enroll event " + std::to_string(*event) + " " +
-                   digest(image, static_cast<std::size_t>(events.width) * events.height),
-               final);
+    events.add("enroll event " + std::to_string(*event), image, final);
 }
 
 void FPM_CALL onVerify(unsigned char *event, unsigned char *finger, unsigned char *image)
 {
     const bool final = *event != EVENT_WAIT_FINGER;
-    if (final) DeviceDisConnection();
-    events.add("verify event " + std::to_string(*event) + " finger " + std::to_string(finger ? *finger : 0) + " " +
-                   digest(image, static_cast<std::size_t>(events.width) * events.height),
+    events.add("verify event " + std::to_string(*event) + " finger " + std::to_string(finger ? *finger : 0), image,
                final);
 }
 
 void FPM_CALL onResult(unsigned char *result)
 {
-    DeviceDisConnection();
-    events.add("result " + std::to_string(*result), true);
+    events.add("result " + std::to_string(*result), nullptr, true);
 }
 
 void connection(Transcript &t)
@@ -162,42 +155,44 @@ void enrolment(Transcript &t)
     note(t, "DeviceDisConnection", DeviceDisConnection());
 }
 
+// After its final event a procedure sends "done" to the LEDs at its next half-second step
+// while the module is open; closing it at once ends that wait with nothing sent, so the
+// traffic is the same in both runs.
+void closeAfterFinalEvent(Transcript &t)
+{
+    events.waitFinal();
+    note(t, "DeviceDisConnection", DeviceDisConnection());
+    std::lock_guard lock(events.mutex);
+    t.insert(t.end(), events.lines.begin(), events.lines.end());
+}
+
 void procedures(Transcript &t)
 {
     int32_t width = 0, height = 0;
-    events.reset(0, 0);
-    {
-        // The size comes back before the worker's first event needs it.
-        std::unique_lock lock(events.mutex);
-        const int started = SmartCard_Enrollment(4, 2, &width, &height, onEnroll);
+    int started = 0;
+    // The size is stored before the worker's first image needs it: the callback's report
+    // waits for the lock held across the start call.
+    auto start = [&](const std::function<int()> &call) {
+        events.reset(0, 0);
+        std::lock_guard lock(events.mutex);
+        started = call();
         events.width = width;
         events.height = height;
-        lock.unlock();
-        note(t, "SmartCard_Enrollment", started, std::to_string(width) + "x" + std::to_string(height));
-        if (started == 1) events.waitFinal();
-    }
-    t.insert(t.end(), events.lines.begin(), events.lines.end());
+    };
+    start([&] { return SmartCard_Enrollment(4, 2, &width, &height, onEnroll); });
+    note(t, "SmartCard_Enrollment", started, std::to_string(width) + "x" + std::to_string(height));
+    if (started == 1) closeAfterFinalEvent(t);
     note(t, "CompleteEnrollmentProcedure", CompleteEnrollmentProcedure());
 
-    events.reset(0, 0);
-    {
-        std::unique_lock lock(events.mutex);
-        const int started = SmartCard_Verify(&width, &height, onVerify);
-        events.width = width;
-        events.height = height;
-        lock.unlock();
-        note(t, "SmartCard_Verify", started);
-        if (started == 1) events.waitFinal();
-    }
-    t.insert(t.end(), events.lines.begin(), events.lines.end());
+    start([&] { return SmartCard_Verify(&width, &height, onVerify); });
+    note(t, "SmartCard_Verify", started);
+    if (started == 1) closeAfterFinalEvent(t);
     note(t, "CompleteVerifyProcedure", CompleteVerifyProcedure());
 
-    events.reset(0, 0);
     note(t, "CheckDeviceConnection", CheckDeviceConnection());
-    const int started = BeginDeleteEnrolledByFingerIdProcedure(4, onResult);
+    start([&] { return BeginDeleteEnrolledByFingerIdProcedure(4, onResult); });
     note(t, "BeginDeleteEnrolledByFingerIdProcedure", started);
-    if (started == 2) events.waitFinal();
-    t.insert(t.end(), events.lines.begin(), events.lines.end());
+    if (started == 2) closeAfterFinalEvent(t);
 }
 
 void images(Transcript &t)
@@ -259,7 +254,7 @@ protected:
     {
         setVariable("FPMODULE_TRACE", "");
         DeviceDisConnection();
-        fs::remove_all(folder);
+        if (!HasFailure()) fs::remove_all(folder);
     }
     void configure(const std::string &text)
     {
@@ -277,6 +272,8 @@ protected:
         setVariable("FPMODULE_TRACE", "");
 
         configure("replay = " + trace.filename().string() + "\n");
+        // The replay is traced too: a failing test leaves both traces in the folder.
+        setVariable("FPMODULE_TRACE", (folder / "replayed.jsonl").string());
         Transcript replayed;
         calls(replayed);
         EXPECT_EQ(recorded, replayed);
