@@ -46,9 +46,9 @@ Replay::Outcome Replay::carry(transport::PassThroughRequest &request, const std:
     if (next == trace_.records.size()) return stop("no more recorded transfers of " + caller + ": " + incoming);
 
     const Record &r = trace_.records[next];
-    const std::string where = "line " + std::to_string(r.line) + ": ";
+    const std::string where = "line " + std::to_string(r.line) + ": " + caller + ": ";
     if (std::memcmp(r.cdb.data(), sptd.Cdb, 16) != 0 || r.dataIn != dataIn || r.asked != length) {
-        return stop(where + caller + ": recorded " + describe(r.cdb.data(), r.dataIn, r.asked) + ", got " + incoming);
+        return stop(where + "recorded " + describe(r.cdb.data(), r.dataIn, r.asked) + ", got " + incoming);
     }
     // What the caller sends must be what was sent then, as far as the trace kept it.
     if (!dataIn && !r.data.empty() && (!buffer || std::memcmp(r.data.data(), buffer, r.data.size()) != 0)) {
