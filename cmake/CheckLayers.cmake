@@ -6,7 +6,8 @@
 #   files and the virtual module;
 # - library code outside exports/ and tools/ calls an exported function;
 # - code outside connection/module_handle.cpp writes the module handle;
-# - code outside transport/cancel_flags.cpp writes a cancel flag.
+# - code outside transport/cancel_flags.cpp writes a cancel flag;
+# - an export's body does not begin with FPM_TRACED (the traffic trace names the export).
 # Tests, fuzz targets, benchmarks, examples, the virtual module and the virtual library are
 # not part of the layers.
 cmake_minimum_required(VERSION 3.20)
@@ -104,6 +105,28 @@ foreach(file IN LISTS sources)
     if(code MATCHES "(cancelRequested|commandInProgress)[ \t]*\.[ \t]*(store|exchange|compare_exchange|fetch_)|(cancelRequested|commandInProgress)[ \t]*=[^=]"
        AND NOT file STREQUAL "transport/cancel_flags.cpp")
       list(APPEND faults "${file}:${number}: writes a cancel flag, use transport/cancel_flags.h")
+    endif()
+  endforeach()
+endforeach()
+
+# Every export definition (a second name by alias shares its body) names itself for the
+# traffic trace before anything else.
+file(GLOB export_sources RELATIVE ${ROOT} ${ROOT}/exports/*.cpp)
+foreach(file IN LISTS export_sources)
+  file(STRINGS ${ROOT}/${file} lines)
+  set(number 0)
+  set(pending "")
+  foreach(line IN LISTS lines)
+    math(EXPR number "${number} + 1")
+    if(line MATCHES "^FPM_EXPORT" AND NOT line MATCHES "alias\\(")
+      set(pending ${number})
+    endif()
+    if(pending AND line MATCHES "FPM_TRACED;")
+      set(pending "")
+    elseif(pending AND NOT line MATCHES "^{$" AND (line MATCHES "{" OR (NOT number EQUAL pending AND line MATCHES "[;}]")))
+      # The body opened, or a statement came, before the name.
+      list(APPEND faults "${file}:${pending}: the export's body must begin with FPM_TRACED;")
+      set(pending "")
     endif()
   endforeach()
 endforeach()

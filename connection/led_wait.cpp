@@ -17,7 +17,9 @@ constexpr std::int32_t kMaxAttempts = 10;
 constexpr std::int32_t kLedsDone = 3;
 }  // namespace
 
-void runLedWait()
+void runLedWait() { runLedWait(handleReplacements()); }
+
+void runLedWait(std::uint32_t connection)
 {
     ConnectionState &s = state();
     std::atomic<std::uint8_t> &released = handleReleased();
@@ -28,7 +30,7 @@ void runLedWait()
     for (;;) {
         // Cleared before the handle is read: a close after this point wakes the sleep.
         released.store(0);
-        if (!s.deviceHandle.load()) return;
+        if (!s.deviceHandle.load() || handleReplacements() != connection) return;
         const std::uint64_t step = (sys::nowMs() - start) / kStepMs;
         if (step != lastStep) {
             lastStep = step;

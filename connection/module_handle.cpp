@@ -7,6 +7,7 @@ namespace fpm::connection {
 
 namespace {
 std::atomic<std::uint8_t> g_released{0};
+std::atomic<std::uint32_t> g_replacements{0};
 }  // namespace
 
 device::Handle connectedHandle() { return state().deviceHandle.load(); }
@@ -15,9 +16,12 @@ bool isOpen(device::Handle handle) { return handle && handle != device::invalidH
 
 std::atomic<std::uint8_t> &handleReleased() { return g_released; }
 
+std::uint32_t handleReplacements() { return g_replacements.load(); }
+
 bool replaceHandle(device::Handle replacement)
 {
     device::Handle previous = state().deviceHandle.exchange(replacement);
+    g_replacements.fetch_add(1);
     // The invalid-handle value of a failed connect is no handle: nothing to close.
     const bool closed = isOpen(previous) && device::close(previous);
     if (!replacement) {

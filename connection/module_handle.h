@@ -24,4 +24,8 @@ bool replaceHandle(device::Handle replacement);
 // the handle.
 std::atomic<std::uint8_t> &handleReleased();
 
+// Counts every replacement of the handle (a close, a connect): a wait tied to the module
+// it started on ends when this changes, and never reaches a module connected later.
+std::uint32_t handleReplacements();
+
 }  // namespace fpm::connection

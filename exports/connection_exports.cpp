@@ -21,6 +21,7 @@ constexpr ResultByte kNoDeviceList = 0;
 
 FPM_EXPORT FPM_RESULT FPM_CALL DeviceConnection(const FPM_WCHAR *vendor, const FPM_WCHAR *product)
 {
+    FPM_TRACED;
     return connect({.callerNames = true,
                     .vendor = utf16(vendor),
                     .product = utf16(product),
@@ -28,15 +29,17 @@ FPM_EXPORT FPM_RESULT FPM_CALL DeviceConnection(const FPM_WCHAR *vendor, const F
                     .noDeviceListResult = kNoDeviceList});
 }
 
-FPM_EXPORT FPM_RESULT FPM_CALL CheckDeviceConnection(void) { return checkDeviceConnection(); }
+FPM_EXPORT FPM_RESULT FPM_CALL CheckDeviceConnection(void) { FPM_TRACED; return checkDeviceConnection(); }
 
 FPM_EXPORT FPM_RESULT FPM_CALL CheckDeviceConnectionNoFwCheck(void)
 {
+    FPM_TRACED;
     return connect({.selection = Selection::ExactlyOne, .firmware = FirmwareTest::None});
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL CheckDeviceConnectionWithFirmwareVer(const FPM_WCHAR *acceptedCodes)
 {
+    FPM_TRACED;
     return connect({.selection = Selection::ExactlyOne,
                     .firmware = FirmwareTest::CallerCodes,
                     .acceptedCodes = utf16(acceptedCodes)});
@@ -44,20 +47,22 @@ FPM_EXPORT FPM_RESULT FPM_CALL CheckDeviceConnectionWithFirmwareVer(const FPM_WC
 
 FPM_EXPORT FPM_RESULT FPM_CALL GetDevConnectionByVendorCode(uint32_t vendorCode)
 {
+    FPM_TRACED;
     ConnectRequest request{.selection = Selection::ExactlyOne, .firmware = FirmwareTest::FixedFamilies};
     request.vendorCode = static_cast<std::uint16_t>(vendorCode & 0xFFFF);
     return connect(request);
 }
 
-FPM_EXPORT FPM_RESULT FPM_CALL OpenDevice(void) { return openDevice(); }
+FPM_EXPORT FPM_RESULT FPM_CALL OpenDevice(void) { FPM_TRACED; return openDevice(); }
 
-FPM_EXPORT FPM_RESULT FPM_CALL CloseDevice(void) { return closeDevice(); }
+FPM_EXPORT FPM_RESULT FPM_CALL CloseDevice(void) { FPM_TRACED; return closeDevice(); }
 
-FPM_EXPORT FPM_RESULT FPM_CALL DeviceDisConnection(void) { return replaceHandle(nullptr) ? 1 : 0; }
+FPM_EXPORT FPM_RESULT FPM_CALL DeviceDisConnection(void) { FPM_TRACED; return replaceHandle(nullptr) ? 1 : 0; }
 
 FPM_EXPORT FPM_RESULT FPM_CALL ExtractDevicePath(const FPM_WCHAR *vendor, const FPM_WCHAR *product,
                                                  FPM_WCHAR **paths, int32_t maxCount, int32_t *foundCount)
 {
+    FPM_TRACED;
     if (!beginSearch("ExtractSpecificDevice")) return fpm::kFailure;
     auto patterns = callerPatterns(utf16(vendor), utf16(product));
     if (!patterns || !paths || !foundCount) return fpm::kFailure;
@@ -85,6 +90,7 @@ FPM_EXPORT FPM_RESULT FPM_CALL ExtractDevicePath(const FPM_WCHAR *vendor, const 
 
 FPM_EXPORT FPM_RESULT FPM_CALL ObtainHandleFromPath(FPM_HANDLE *handle, const FPM_WCHAR *path)
 {
+    FPM_TRACED;
     if (!handle || !path) return fpm::kFailure;
     fpm::device::Handle opened = openModule(utf16(path));
     if (!isOpen(opened)) return fpm::kFailure;
@@ -95,6 +101,7 @@ FPM_EXPORT FPM_RESULT FPM_CALL ObtainHandleFromPath(FPM_HANDLE *handle, const FP
 #ifndef _WIN32
 FPM_EXPORT FPM_RESULT FPM_CALL CloseObtainedHandle(FPM_HANDLE handle)
 {
+    FPM_TRACED;
     // The connection's own handle is closed by CloseDevice or DeviceDisConnection only:
     // closed here, its descriptor number could come back as another file.
     if (!isOpen(handle) || handle == connectedHandle()) return fpm::kFailure;

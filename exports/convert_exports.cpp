@@ -5,5 +5,6 @@
 FPM_EXPORT int32_t FPM_CALL Trans16To8Img(const unsigned char *image16, unsigned char *image8, int32_t width,
                                           int32_t height)
 {
+    FPM_TRACED;
     return fpm::image::trans16To8(image16, image8, width, height);
 }

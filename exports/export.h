@@ -3,9 +3,14 @@
 #pragma once
 
 #include "fpmodule.h"
+#include "log/trace.h"
 
 #ifdef _WIN32
 #define FPM_EXPORT extern "C"
 #else
 #define FPM_EXPORT extern "C" __attribute__((visibility("default")))
 #endif
+
+// The first statement of every export: the traffic trace's records name the export that
+// caused them.
+#define FPM_TRACED const ::fpm::log::trace::ExportScope fpmTracedExport(__func__)

@@ -16,11 +16,13 @@ using fpm::transport::runRow;
 
 FPM_EXPORT FPM_RESULT FPM_CALL DoDeleteFingerRequest(int32_t fingerIndex)
 {
+    FPM_TRACED;
     return deleteFinger(static_cast<uint32_t>(fingerIndex));
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL SmartCard_delete_finger(int32_t fingerIndex)
 {
+    FPM_TRACED;
     if (deleteFingers(static_cast<uint8_t>(fingerIndex)) != fpm::kSuccess) return fpm::kFailure;
     fpm::connection::runLedWait();
     return fpm::kSuccess;
@@ -28,11 +30,13 @@ FPM_EXPORT FPM_RESULT FPM_CALL SmartCard_delete_finger(int32_t fingerIndex)
 
 FPM_EXPORT FPM_RESULT FPM_CALL BeginDeleteEnrolledFingerProcedure(ResultCallback callback)
 {
+    FPM_TRACED;
     return beginDeleteProcedure(kAllFingers, callback);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL BeginDeleteEnrolledByFingerIdProcedure(int32_t fingerIndex, ResultCallback callback)
 {
+    FPM_TRACED;
     return beginDeleteProcedure(static_cast<uint8_t>(fingerIndex), callback);
 }
 
@@ -41,6 +45,7 @@ FPM_EXPORT FPM_RESULT FPM_CALL BeginDeleteEnrolledByFingerIdProcedure(int32_t fi
 FPM_EXPORT FPM_RESULT FPM_CALL BeginEnrollmentProcedure(int32_t fingerIndex, int32_t captureCount,
                                                         EnrollmentCallback callback)
 {
+    FPM_TRACED;
     return fpm::procedure::beginEnrollment(static_cast<uint8_t>(fingerIndex), static_cast<uint8_t>(captureCount),
                                            callback);
 }
@@ -48,22 +53,26 @@ FPM_EXPORT FPM_RESULT FPM_CALL BeginEnrollmentProcedure(int32_t fingerIndex, int
 FPM_EXPORT FPM_RESULT FPM_CALL SmartCard_Enrollment(int32_t fingerIndex, int32_t captureCount, int32_t *width,
                                                     int32_t *height, EnrollmentCallback callback)
 {
+    FPM_TRACED;
     return fpm::procedure::connectAndEnroll(static_cast<uint8_t>(fingerIndex), static_cast<uint8_t>(captureCount),
                                             width, height, callback);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL BeginVerifyProcedure(VerifyCallback callback)
 {
+    FPM_TRACED;
     return fpm::procedure::beginVerification(callback);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL SmartCard_Verify(int32_t *width, int32_t *height, VerifyCallback callback)
 {
+    FPM_TRACED;
     return fpm::procedure::connectAndVerify(width, height, callback);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL CompleteEnrollmentProcedure(void)
 {
+    FPM_TRACED;
     fpm::procedure::releaseHandedImages();
     fpm::procedure::Run::clearGuardAfterFinalEvent(fpm::state().enrollWorker);
     return fpm::kSuccess;

@@ -19,28 +19,33 @@ using fpm::connection::connectedHandle;
 FPM_EXPORT FPM_RESULT FPM_CALL VendorCodeOperation(unsigned char operation, uint16_t *code,
                                                    unsigned char writeParameter)
 {
+    FPM_TRACED;
     return shortCodeOperation(connectedHandle(), operation, code, writeParameter);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL VendorCodeOperationWithHandle(FPM_HANDLE handle, unsigned char operation,
                                                              uint16_t *code, unsigned char writeParameter)
 {
+    FPM_TRACED;
     return shortCodeOperation(handle, operation, code, writeParameter);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL VendorCodeOperationEx(unsigned char operation, unsigned char *code)
 {
+    FPM_TRACED;
     return longCodeOperation(connectedHandle(), operation, code);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL VendorCodeOperationWithHandleEx(FPM_HANDLE handle, unsigned char operation,
                                                                unsigned char *code)
 {
+    FPM_TRACED;
     return longCodeOperation(handle, operation, code);
 }
 
 FPM_EXPORT int32_t FPM_CALL WriteVendorCode(const unsigned char *code, int32_t count)
 {
+    FPM_TRACED;
     return writeVendorCode(code, count);
 }
 
@@ -48,21 +53,25 @@ FPM_EXPORT int32_t FPM_CALL WriteVendorCode(const unsigned char *code, int32_t c
 
 FPM_EXPORT FPM_RESULT FPM_CALL GetSecureVendorCode(unsigned char *challenge)
 {
+    FPM_TRACED;
     return GetSecureVendorCodeWithHandle(connectedHandle(), challenge);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL GetSecureVendorCodeWithHandle(FPM_HANDLE handle, unsigned char *challenge)
 {
+    FPM_TRACED;
     return readChallenge(handle, challenge) ? fpm::kSuccess : fpm::kFailure;
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL ConfirmSecureVendorCode(uint16_t code)
 {
+    FPM_TRACED;
     return ConfirmSecureVendorCodeWithHandle(connectedHandle(), code);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL ConfirmSecureVendorCodeWithHandle(FPM_HANDLE handle, uint16_t code)
 {
+    FPM_TRACED;
     const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(code >> 8), static_cast<std::uint8_t>(code)};
     return confirmVendorCode(handle, bytes, sizeof bytes);
 }
@@ -70,6 +79,7 @@ FPM_EXPORT FPM_RESULT FPM_CALL ConfirmSecureVendorCodeWithHandle(FPM_HANDLE hand
 // Connects first, and tells the caller which step failed.
 FPM_EXPORT int32_t FPM_CALL ConfirmSecureVendorCodeEx(const unsigned char *code, uint32_t count)
 {
+    FPM_TRACED;
     if (count > kMaxProofCodeLength) return -1;
     if (!code) return -2;
     if (CheckDeviceConnection() != fpm::kSuccess) return 2;
@@ -88,6 +98,7 @@ FPM_EXPORT int32_t FPM_CALL ConfirmSecureVendorCodeEx(const unsigned char *code,
 
 FPM_EXPORT FPM_RESULT FPM_CALL ConfirmSecureVendorCodeWithHandleEx(FPM_HANDLE handle, const unsigned char *code)
 {
+    FPM_TRACED;
     if (!code) return fpm::kFailure;
     return confirmVendorCode(handle, code, kMaxProofCodeLength);
 }
@@ -96,23 +107,27 @@ FPM_EXPORT FPM_RESULT FPM_CALL ConfirmSecureVendorCodeWithHandleEx(FPM_HANDLE ha
 
 FPM_EXPORT FPM_RESULT FPM_CALL FlashOperation(unsigned char operation, uint16_t length, unsigned char *buffer)
 {
+    FPM_TRACED;
     return blockOperation(connectedHandle(), kCmdFlashBlock, operation, length, buffer);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL FlashOperationWithHandle(FPM_HANDLE handle, unsigned char operation, uint16_t length,
                                                         unsigned char *buffer)
 {
+    FPM_TRACED;
     return blockOperation(handle, kCmdFlashBlock, operation, length, buffer);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL ProductInfoOperation(unsigned char operation, uint16_t length, unsigned char *buffer)
 {
+    FPM_TRACED;
     return blockOperation(connectedHandle(), kCmdProductInfo, operation, length, buffer);
 }
 
 FPM_EXPORT FPM_RESULT FPM_CALL ProductInfoOperationWithHandle(FPM_HANDLE handle, unsigned char operation,
                                                               uint16_t length, unsigned char *buffer)
 {
+    FPM_TRACED;
     return blockOperation(handle, kCmdProductInfo, operation, length, buffer);
 }
 
@@ -120,6 +135,7 @@ FPM_EXPORT FPM_RESULT FPM_CALL ProductInfoOperationWithHandle(FPM_HANDLE handle,
 
 FPM_EXPORT FPM_RESULT FPM_CALL RegModuleEx(FPM_HANDLE handle, unsigned char selector, const unsigned char *image)
 {
+    FPM_TRACED;
     // The geometry of the connection's last size query, whichever handle is used.
     const std::int64_t bytes = fpm::image::currentImageBytes();
     if (bytes <= 0 || bytes > UINT32_MAX) return fpm::kFailure;

@@ -42,7 +42,7 @@ void deleteProcedure(procedure::Run &run)
     // The callback runs while the procedure still counts as running.
     if (callback) callback(&result);
     run.release();
-    connection::runLedWait();
+    connection::runLedWait(run.connection());
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ Ending takeCaptures(Run &run, const EnrollmentReports &report, std::uint8_t fing
                 pause(kFinalPauseMs);
                 run.finalEventReached();
                 report(kEventEnrollComplete, image.handOver().pixels());
-                connection::runLedWait();
+                connection::runLedWait(run.connection());
                 return Ending::Completed;
             }
             report(CODE_OK, image.data());
@@ -103,7 +103,7 @@ void enrollProcedure(Run &run)
     }
     // A failed enrolment reports its last result and leaves the module switched off and
     // closed.
-    connection::runLedWait();
+    connection::runLedWait(run.connection());
     run.finalEventReached();
     report(last);
     connection::closeDevice();

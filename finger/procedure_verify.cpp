@@ -62,7 +62,7 @@ void verifyProcedure(Run &run)
     // its own callback, which can be the same function and must not be cleared by this run.
     s.procedures.forgetVerify(callback);
     run.release();
-    connection::runLedWait();
+    connection::runLedWait(run.connection());
 }
 
 }  // namespace

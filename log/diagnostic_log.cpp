@@ -5,6 +5,7 @@
 #include <string>
 
 #include "log/log_location.h"
+#include "log/trace.h"
 #include "platform/no_destroy.h"
 #include "platform/system.h"
 
@@ -93,6 +94,8 @@ bool preparePaths()
         for (int i = 0; i < 10; ++i) s.logFileNames[i] = fileName(i);
     }
     s.prepared.store(true);
+    // After the paths: a trace file that cannot be opened is reported in this log.
+    trace::configureFromEnvironment();
     return true;
 }
 

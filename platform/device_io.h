@@ -35,6 +35,11 @@ bool close(Handle handle);
 // handle, as found when it was opened; 0 when the host names no limit.
 std::uint32_t transferLimit(Handle handle);
 
+// Which backend this build carries: "host" (the product), "virtual module" (the build of
+// the tests and the tool; "host" once the tool asked for the real devices) or "virtual
+// library" (the drop-in). Named in the traffic trace and by the tool's doctor.
+const char *backendName();
+
 // Carries the request (input and output buffer: 80 bytes in 32-bit builds, 96 in 64-bit
 // ones) and its data phase to the handle. True when the host reported success.
 bool passThrough(Handle handle, transport::PassThroughRequest &request);

@@ -11,6 +11,8 @@ bool close(Handle handle) { return host::close(handle); }
 
 std::uint32_t transferLimit(Handle handle) { return host::transferLimit(handle); }
 
+const char *backendName() { return "host"; }
+
 bool passThrough(Handle handle, transport::PassThroughRequest &request)
 {
     return host::passThrough(handle, request);

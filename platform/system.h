@@ -87,6 +87,18 @@ public:
 // nullptr restores the host's files.
 void setFileStore(FileStore *store);
 
+// ---- The traffic trace's file ---------------------------------------------------------
+// A file kept open for appending (created when missing); null when it cannot be opened.
+void *openForAppend(const std::u16string &path);
+// Writes all bytes at the end and hands them to the OS before returning (a crash right
+// after loses nothing); false when not all of them were written (a full disk, say).
+bool appendToOpen(void *file, const std::string &bytes);
+void closeOpened(void *file);
+
+// The last error of the calling thread's OS call (errno, or GetLastError on Windows), read
+// right after a failed transfer.
+std::uint32_t lastOsError();
+
 // The host's ANSI code page on Windows; plain bytes (UTF-8) elsewhere.
 std::string toAnsi(const std::u16string &text);
 

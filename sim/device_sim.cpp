@@ -32,6 +32,8 @@ std::uint32_t transferLimit(Handle handle)
     return real() ? host::transferLimit(handle) : sim::VirtualHost::instance().transferLimit();
 }
 
+const char *backendName() { return real() ? "host" : "virtual module"; }
+
 bool passThrough(Handle handle, transport::PassThroughRequest &request)
 {
     return real() ? host::passThrough(handle, request) : sim::VirtualHost::instance().passThrough(handle, &request);

@@ -153,8 +153,11 @@ bool VirtualHost::passThrough(device::Handle handle, void *requestRecord)
     // A slow transfer holds only the caller's thread, not the whole host.
     if (answer.delayMs) sys::sleepUntil(sys::nowMs() + answer.delayMs);
     if (!answer.transferOk) return false;
-    if (sptd.DataIn == transport::kDataIn && buffer && !answer.data.empty()) {
-        std::memcpy(buffer, answer.data.data(), std::min<std::size_t>(answer.data.size(), sptd.DataTransferLength));
+    if (sptd.DataIn == transport::kDataIn) {
+        // The length written back is what reached the buffer, as a host driver reports it.
+        const auto delivered = buffer ? std::min<std::size_t>(answer.data.size(), sptd.DataTransferLength) : 0;
+        if (delivered) std::memcpy(buffer, answer.data.data(), delivered);
+        request.sptd.DataTransferLength = static_cast<std::uint32_t>(delivered);
     }
     return true;
 }

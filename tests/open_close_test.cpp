@@ -7,6 +7,7 @@
 
 #include "connection/connection_state.h"
 #include "connection/led_wait.h"
+#include "connection/module_handle.h"
 #include "support/fake_clock.h"
 #include "support/library_fixture.h"
 #include "support/log_files.h"
@@ -135,6 +136,20 @@ TEST_F(LedWaitTest, EndsAtOnceWhenTheModuleIsClosed)
     host().clearRequests();
     connection::runLedWait();  // nothing open: nothing sent
     EXPECT_TRUE(host().requests().empty());
+}
+
+TEST_F(LedWaitTest, NeverReachesAModuleConnectedAfterTheProceduresOwn)
+{
+    connectModule();
+    const std::uint32_t procedures = connection::handleReplacements();
+    // The caller closes the procedure's module and connects again before its LED step.
+    DeviceDisConnection();
+    connection::replaceHandle(host().open(sim::kModulePath));
+    host().clearRequests();
+    connection::runLedWait(procedures);
+    EXPECT_TRUE(host().requestsWithCode(0x3D).empty());
+    connection::runLedWait();  // the wait of a procedure on the new connection still sets them
+    EXPECT_EQ(host().requestsWithCode(0x3D).size(), 1u);
 }
 
 TEST(LedWaitRealTime, ACloseOnAnotherThreadWakesTheWait)

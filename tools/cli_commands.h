@@ -47,5 +47,7 @@ void addVendorCommand(CLI::App &app);
 void addJourneyCommands(CLI::App &app);
 void addDemoCommand(CLI::App &app);
 void addLogCommand(CLI::App &app);
+void addTraceCommand(CLI::App &app);
+void addDoctorCommand(CLI::App &app);
 
 }  // namespace fpm::cli

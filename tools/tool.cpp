@@ -48,6 +48,8 @@ int runTool(int argc, const char *const *argv)
     addRegisterCommand(app);
     addVendorCommand(app);
     addLogCommand(app);
+    addTraceCommand(app);
+    addDoctorCommand(app);
 
     if (argc <= 1) {
         std::cout << app.help();

@@ -1,8 +1,12 @@
 #include "transport/pass_through.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
+
+#include "log/trace.h"
+#include "platform/system.h"
 
 namespace fpm::transport {
 
@@ -23,10 +27,12 @@ void fillRequest(PassThroughRequest &request, const std::uint8_t *block16, Direc
     std::memcpy(sptd.Cdb, block16, 16);
 }
 
-bool transfer(device::Handle handle, const std::uint8_t *block16, Direction direction, void *buffer,
-              std::uint32_t length, std::uint32_t timeoutSeconds)
+namespace {
+
+// The transfer itself; `request` holds what the host wrote back.
+bool carry(PassThroughRequest &request, device::Handle handle, const std::uint8_t *block16, Direction direction,
+           void *buffer, std::uint32_t length, std::uint32_t timeoutSeconds)
 {
-    PassThroughRequest request;
     // An adapter with an alignment mask refuses a data buffer off its boundary, and a
     // caller's byte array may sit anywhere: such a buffer travels through an aligned copy.
     constexpr std::uintptr_t kAlignment = 8;
@@ -42,6 +48,40 @@ bool transfer(device::Handle handle, const std::uint8_t *block16, Direction dire
     }
     fillRequest(request, block16, direction, buffer, length, timeoutSeconds);
     return device::passThrough(handle, request);
+}
+
+// The sense bytes the host wrote back, or none when it wrote nothing.
+std::uint32_t senseLength(const PassThroughRequest &request)
+{
+    for (std::uint32_t i = 0; i < kSenseInfoLength; ++i) {
+        if (request.sense[i]) return kSenseInfoLength;
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool transfer(device::Handle handle, const std::uint8_t *block16, Direction direction, void *buffer,
+              std::uint32_t length, std::uint32_t timeoutSeconds)
+{
+    if (!log::trace::on()) {
+        PassThroughRequest request;
+        return carry(request, handle, block16, direction, buffer, length, timeoutSeconds);
+    }
+    PassThroughRequest request{};
+
+    const std::uint64_t startUs = log::trace::clockUs();
+    const bool ok = carry(request, handle, block16, direction, buffer, length, timeoutSeconds);
+    const std::uint32_t osError = ok ? 0 : sys::lastOsError();
+    const std::uint64_t endUs = log::trace::clockUs();
+    const bool dataIn = direction == Direction::FromModule;
+    // The host writes back the length it carried; a failed transfer carried nothing the
+    // library uses.
+    const std::uint32_t carried = ok ? std::min<std::uint32_t>(request.sptd.DataTransferLength, length) : 0;
+    log::trace::record({block16, dataIn, length, carried, static_cast<const std::uint8_t *>(buffer), ok,
+                        request.sptd.ScsiStatus, request.sense, senseLength(request), osError, startUs,
+                        endUs - startUs});
+    return ok;
 }
 
 bool transfer(device::Handle handle, const VendorCommandBlock &block, Direction direction, void *buffer,

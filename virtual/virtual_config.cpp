@@ -149,6 +149,11 @@ std::string readKey(const std::string &key, const std::string &value, VirtualCon
         c.cardIssued = *yes;
         return {};
     }
+    if (key == "replay") {
+        if (value.empty()) return "expects the path of a trace file";
+        c.replay = value;
+        return {};
+    }
     if (key.rfind("status.", 0) == 0) {
         auto code = number(key.substr(7), 0, 255);
         auto status = number(value, 0, 255);

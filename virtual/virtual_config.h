@@ -34,6 +34,7 @@ struct VirtualConfig {
     std::uint64_t unplugAfter = 0;   // 0: never
     bool cardIssued = false;
     std::vector<std::pair<std::uint8_t, std::uint8_t>> statuses;  // command code, status
+    std::optional<std::string> replay;  // a trace whose answers the module gives, in order
 };
 
 // Reads the configuration text. The error names the line and what is wrong with it.

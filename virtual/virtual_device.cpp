@@ -14,8 +14,10 @@
 #include <sstream>
 
 #include "log/diagnostic_log.h"
+#include "log/trace.h"
 #include "platform/device_io.h"
 #include "sim/finger_model.h"
+#include "sim/trace_replay.h"
 #include "sim/virtual_host.h"
 #include "virtual/virtual_config.h"
 
@@ -78,12 +80,36 @@ public:
         host.reset();
         placed_ = 0;
         transfers_ = 0;
+        replay_.reset();
         unplugged_ = false;
         if (!readable) return fail(shown(*path) + ": cannot be read");
         dropin::ParseResult parsed = dropin::parseConfig(text);
         if (!parsed.error.empty()) return fail(shown(*path) + ": " + parsed.error);
         config_ = parsed.config;
         dropin::applyConfig(config_, host);
+        if (config_.replay) {
+            // A relative trace path is taken from the configuration file's folder.
+            const std::filesystem::path trace = path->parent_path() / std::filesystem::u8path(*config_.replay);
+            auto read = sim::trace::readFile(trace);
+            if (!read.trace) return fail(shown(*path) + ": replay: " + shown(trace) + ": " + read.error);
+            replay_.emplace(std::move(*read.trace));
+            replayName_ = shown(trace);
+        }
+    }
+
+    // The trace being replayed, or null.
+    sim::trace::Replay *replay() { return replay_ ? &*replay_ : nullptr; }
+
+    bool replayTransfer(transport::PassThroughRequest &request)
+    {
+        const char *caller = log::trace::currentExport();
+        auto outcome = replay_->carry(request, caller ? caller : "");
+        if (!outcome.stopped.empty()) {
+            std::string message = "replay stopped: " + replayName_ + ": " + outcome.stopped;
+            std::fprintf(stderr, "fpmodule-virtual: %s\n", message.c_str());
+            log::writeLine("fpmodule-virtual : " + message);
+        }
+        return outcome.ok;
     }
 
     bool unplugged() const { return unplugged_; }
@@ -118,6 +144,8 @@ private:
     std::size_t placed_ = 0;
     std::uint64_t transfers_ = 0;
     bool unplugged_ = false;
+    std::optional<sim::trace::Replay> replay_;
+    std::string replayName_;
 
     // A configuration that cannot be used leaves no device list, so that no connect
     // pretends to have found the module the caller meant to script.
@@ -186,9 +214,12 @@ bool close(Handle handle) { return sim::VirtualHost::instance().closeHandle(hand
 
 std::uint32_t transferLimit(Handle) { return sim::VirtualHost::instance().transferLimit(); }
 
+const char *backendName() { return "virtual library"; }
+
 bool passThrough(Handle handle, transport::PassThroughRequest &request)
 {
     std::lock_guard lock(dropIn().mutex);
+    if (dropIn().replay()) return dropIn().replayTransfer(request);
     dropIn().beforeTransfer(request);
     return sim::VirtualHost::instance().passThrough(handle, &request);
 }

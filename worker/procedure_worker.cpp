@@ -1,5 +1,7 @@
 #include "worker/procedure_worker.h"
 
+#include "connection/module_handle.h"
+#include "log/trace.h"
 #include "platform/system.h"
 
 namespace fpm::procedure {
@@ -22,6 +24,8 @@ Run *Run::claim(std::atomic<void *> &guard)
 bool Run::launch(Body body)
 {
     body_ = body;
+    startedBy_ = log::trace::currentExport();
+    connection_ = connection::handleReplacements();
     g_active.fetch_add(1);
     void *thread = sys::startWorker(&Run::entry, this);
     if (!thread) {
@@ -62,6 +66,8 @@ void Run::clearGuardAfterFinalEvent(std::atomic<void *> &guard)
 void Run::entry(void *argument)
 {
     Run *run = static_cast<Run *>(argument);
+    // The worker's transfers are traced under the export that started it.
+    log::trace::setThreadExport(run->startedBy_);
     run->body_(*run);
     run->release();
     run->drop();

@@ -32,6 +32,9 @@ public:
     // final event, so that a running procedure keeps its guard.
     static void clearGuardAfterFinalEvent(std::atomic<void *> &guard);
 
+    // The connection (connection::handleReplacements()) the procedure started on.
+    std::uint32_t connection() const { return connection_; }
+
     Run(const Run &) = delete;
     Run &operator=(const Run &) = delete;
 
@@ -50,6 +53,8 @@ private:
     std::atomic<void *> thread_{nullptr};
     std::atomic<int> holders_{2};
     bool released_ = false;  // worker thread only
+    const char *startedBy_ = nullptr;  // the export, for the traffic trace; set before the thread starts
+    std::uint32_t connection_ = 0;     // the module's connection when the procedure started
 };
 
 // Workers started and not yet ended, released or not (tests wait for zero).

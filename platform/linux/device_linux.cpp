@@ -115,6 +115,9 @@ bool passThrough(Handle handle, transport::PassThroughRequest &request)
     sg_io_hdr_t io = sg::sgIoRequest(request);
     if (!sg::issue(fd, io)) return false;
     request.sptd.ScsiStatus = io.status;
+    // As the Windows driver does: the record says how much of the data phase moved.
+    const auto residual = static_cast<std::uint32_t>(io.resid < 0 ? 0 : io.resid);
+    request.sptd.DataTransferLength -= std::min(residual, request.sptd.DataTransferLength);
     return sg::delivered(io);
 }
 

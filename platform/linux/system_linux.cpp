@@ -7,6 +7,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -225,5 +226,29 @@ std::optional<std::u16string> environmentVariable(const char *name)
 }
 
 std::string toAnsi(const std::u16string &text) { return utf8(text); }
+
+void *openForAppend(const std::u16string &path)
+{
+    const int fd = ::open(utf8(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    // Descriptors start at 0: stored one up so that null means "none".
+    return fd < 0 ? nullptr : reinterpret_cast<void *>(static_cast<std::intptr_t>(fd) + 1);
+}
+
+bool appendToOpen(void *file, const std::string &bytes)
+{
+    const int fd = static_cast<int>(reinterpret_cast<std::intptr_t>(file) - 1);
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void closeOpened(void *file) { ::close(static_cast<int>(reinterpret_cast<std::intptr_t>(file) - 1)); }
+
+std::uint32_t lastOsError() { return static_cast<std::uint32_t>(errno); }
 
 }  // namespace fpm::sys

@@ -199,4 +199,23 @@ std::string toAnsi(const std::u16string &text)
     return out;
 }
 
+// The traffic trace's file and the OS error of a failed transfer.
+void *openForAppend(const std::u16string &path)
+{
+    HANDLE file = CreateFileW(wide(path), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    return file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+bool appendToOpen(void *file, const std::string &bytes)
+{
+    DWORD written = 0;
+    return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+void closeOpened(void *file) { CloseHandle(file); }
+
+std::uint32_t lastOsError() { return GetLastError(); }
+
 }  // namespace fpm::sys
