@@ -16,8 +16,10 @@ struct Handed {
     bool reporting;   // its final event is being reported
     bool completed;   // a complete function came during that report
 };
-std::mutex g_mutex;
-std::vector<Handed> g_handed;
+// Never destroyed: a worker may still report or release an image while the process
+// runs its exit-time destructors.
+std::mutex &g_mutex = *new std::mutex;
+std::vector<Handed> &g_handed = *new std::vector<Handed>;
 
 }  // namespace
 
