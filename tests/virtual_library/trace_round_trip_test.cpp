@@ -252,7 +252,11 @@ protected:
     }
     void TearDown() override
     {
+        // A connect reads the variable again and so closes the trace: Windows removes no
+        // file that is still open.
         setVariable("FPMODULE_TRACE", "");
+        configure("");
+        CheckDeviceConnection();
         DeviceDisConnection();
         if (!HasFailure()) fs::remove_all(folder);
     }
