@@ -24,7 +24,8 @@ for part in "$fpm_wine_loader32" "$fpm_wine_loader64" "$fpm_wine_server"; do
 done
 
 # The private binfmt_misc instance sends i386 ELF files (Wine's 32-bit loader among them)
-# to the emulator; F opens the emulator now, so the entry holds whatever the path becomes.
+# to the emulator; flag F opens the emulator once, at registration, instead of at every
+# start of a 32-bit program.
 namespace_setup='qemu=$1; shift
 mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc || exit 125
 printf "%s" ":fpmodule-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:$qemu:F" \
