@@ -32,7 +32,8 @@ std::string arguments(const Record &r)
     char byte[4];
     for (std::size_t i = 2; i < last; ++i) {
         std::snprintf(byte, sizeof byte, "%02x", r.cdb[i]);
-        out += (out.empty() ? "" : " ") + std::string(byte);
+        if (!out.empty()) out += ' ';
+        out += byte;
     }
     return out.empty() ? "-" : out;
 }
